@@ -1,0 +1,107 @@
+#pragma once
+
+// The places where the program meets the desktop and the user: tones, modal boxes, desktop
+// alerts, file dialogs, sleeping, the running-instance store and the program's folder. Each has
+// a real implementation that the program uses and can be swapped for a double in tests.
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace keldrin::platform {
+
+class Tones {
+public:
+    virtual ~Tones() = default;
+    // Plays one tone and returns when it is over (silently at once without a sound device).
+    virtual void beep(unsigned frequencyHz, unsigned durationMs) = 0;
+};
+
+enum class BoxIcon { Error, Information };
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Modal box with one OK button; returns when it is answered.
+    virtual void show(BoxIcon icon, const QString& title, const QString& text) = 0;
+};
+
+enum class AlertPicture { Information, Warning, Error };
+
+class Alerts {
+public:
+    virtual ~Alerts() = default;
+    // Frameless notice at the bottom right of the screen that never takes the focus.
+    virtual void show(const QString& header, const QString& message, AlertPicture picture,
+                      int visibleMs) = 0;
+};
+
+struct FileDialogRequest {
+    QString title;
+    // Filter in the "Text (*.a;*.b)|*.a;*.b|All|*.*" form, pairs of caption and patterns.
+    QString filter;
+    int filterIndex = 1;  // 1-based, as the filter pairs are counted
+    QString fileName;     // proposed or last file
+    bool askOverwrite = false;
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The chosen file, or nothing when the user cancelled.
+    virtual std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> saveFile(QWidget* parent, const FileDialogRequest& request) = 0;
+};
+
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void sleep(unsigned ms) = 0;
+};
+
+// Where the number of running instances is kept between processes.
+class InstanceStore {
+public:
+    virtual ~InstanceStore() = default;
+    // The stored text, or `fallback` when nothing is stored or the store cannot be read.
+    virtual QString read(const QString& fallback) = 0;
+    // Stores the text; a store that cannot be written is ignored.
+    virtual void write(const QString& value) = 0;
+};
+
+Tones& tones();
+MessageBoxes& messageBoxes();
+Alerts& alerts();
+FileDialogs& fileDialogs();
+Sleeper& sleeper();
+InstanceStore& instanceStore();
+
+// Swap a seam; passing nullptr puts the real implementation back.
+void setTones(std::unique_ptr<Tones> t);
+void setMessageBoxes(std::unique_ptr<MessageBoxes> m);
+void setAlerts(std::unique_ptr<Alerts> a);
+void setFileDialogs(std::unique_ptr<FileDialogs> d);
+void setSleeper(std::unique_ptr<Sleeper> s);
+void setInstanceStore(std::unique_ptr<InstanceStore> s);
+
+// Folder of the running program (where its logs and settings live), without a trailing slash.
+QString programFolder();
+void setProgramFolder(const QString& folder);  // empty: back to the real one
+// Full path of the running program file, and its name without extension.
+QString programPath();
+QString programBaseName();
+
+// Convenience forms used all over the program.
+inline void Beep(unsigned frequencyHz, unsigned durationMs) {
+    tones().beep(frequencyHz, durationMs);
+}
+inline void Sleep(unsigned ms) { sleeper().sleep(ms); }
+void ErrorBox(const QString& text);
+void InfoBox(const QString& text);
+
+// "Caption (*.a;*.b)|*.a;*.b|..." to Qt's "Caption (*.a *.b);;..." form.
+QString qtFilterFromPairs(const QString& pairs);
+
+}  // namespace keldrin::platform
