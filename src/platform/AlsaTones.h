@@ -13,6 +13,7 @@ public:
     AlsaTones();
     ~AlsaTones() override;
     void beep(unsigned frequencyHz, unsigned durationMs) override;
+    void messageBeep() override { beep(750, 80); }
 
 private:
     bool ensureOpen();

@@ -24,6 +24,8 @@ struct Tone {
 class RecordingTones final : public Tones {
 public:
     void beep(unsigned f, unsigned ms) override { played.push_back({f, ms}); }
+    // The default beep is recorded as a tone of 0 Hz and 0 ms.
+    void messageBeep() override { played.push_back({0, 0}); }
     std::vector<Tone> played;
 };
 

@@ -17,6 +17,8 @@ public:
     virtual ~Tones() = default;
     // Plays one tone and returns when it is over (silently at once without a sound device).
     virtual void beep(unsigned frequencyHz, unsigned durationMs) = 0;
+    // The desktop's default notification beep.
+    virtual void messageBeep() = 0;
 };
 
 enum class BoxIcon { Error, Information };
@@ -97,6 +99,7 @@ QString programBaseName();
 inline void Beep(unsigned frequencyHz, unsigned durationMs) {
     tones().beep(frequencyHz, durationMs);
 }
+inline void MessageBeep() { tones().messageBeep(); }
 inline void Sleep(unsigned ms) { sleeper().sleep(ms); }
 void ErrorBox(const QString& text);
 void InfoBox(const QString& text);
