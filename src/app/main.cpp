@@ -1,8 +1,7 @@
-#include <QApplication>
-
+#include "shell/Application.h"
 #include "shell/Startup.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    keldrin::Application app(argc, argv);
     return keldrin::runProgram(app);
 }

@@ -20,13 +20,14 @@ void DesktopAlerts::show(const QString& header, const QString& message, AlertPic
     w->setObjectName(QStringLiteral("DesktopAlert"));
     w->setAttribute(Qt::WA_ShowWithoutActivating);
     w->setAttribute(Qt::WA_DeleteOnClose);
-    w->setStyleSheet(QStringLiteral(
-        "QWidget#DesktopAlert { background: #fffbe6; border: 1px solid #8a7a3a; }"));
+    w->setStyleSheet(
+        QStringLiteral("QWidget#DesktopAlert { background: #fffbe6; border: 1px solid #8a7a3a; }"));
 
     auto* icon = new QLabel(w);
-    QStyle::StandardPixmap sp = picture == AlertPicture::Error     ? QStyle::SP_MessageBoxCritical
-                                : picture == AlertPicture::Warning ? QStyle::SP_MessageBoxWarning
-                                                                   : QStyle::SP_MessageBoxInformation;
+    QStyle::StandardPixmap sp = picture == AlertPicture::Error ? QStyle::SP_MessageBoxCritical
+                                : picture == AlertPicture::Warning
+                                    ? QStyle::SP_MessageBoxWarning
+                                    : QStyle::SP_MessageBoxInformation;
     icon->setPixmap(w->style()->standardIcon(sp).pixmap(32, 32));
     auto* head = new QLabel(header, w);
     QFont bold = head->font();

@@ -6,7 +6,7 @@ namespace keldrin::platform {
 
 // Shows each alert as a small frameless window in the bottom-right corner of the screen.
 class DesktopAlerts final : public Alerts {
-public:
+  public:
     void show(const QString& header, const QString& message, AlertPicture picture,
               int visibleMs) override;
 };

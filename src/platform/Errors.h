@@ -9,22 +9,22 @@ namespace keldrin {
 // Base of every error this program raises on purpose. It remembers where it was thrown, so the
 // error log can name the place with a code that stays the same from run to run of one build.
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message, const char* file = __builtin_FILE(),
                        int line = __builtin_LINE());
     // 32-bit code of the throw site (file name and line), shown as "ExceptAddr".
     std::uint32_t site() const { return site_; }
 
-private:
+  private:
     std::uint32_t site_;
 };
 
-#define KELDRIN_DECLARE_ERROR(Name)                                                          \
-    class Name : public ::keldrin::Exception {                                               \
-    public:                                                                                  \
-        explicit Name(const std::string& message, const char* file = __builtin_FILE(),       \
-                      int line = __builtin_LINE())                                           \
-            : ::keldrin::Exception(message, file, line) {}                                   \
+#define KELDRIN_DECLARE_ERROR(Name)                                                    \
+    class Name : public ::keldrin::Exception {                                         \
+      public:                                                                          \
+        explicit Name(const std::string& message, const char* file = __builtin_FILE(), \
+                      int line = __builtin_LINE())                                     \
+            : ::keldrin::Exception(message, file, line) {}                             \
     }
 
 // A text that should have been a number and is not.

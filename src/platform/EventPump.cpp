@@ -6,7 +6,9 @@
 
 namespace keldrin {
 
-void PumpOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void PumpOnce() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void PumpEvents() {
     for (int i = 0; i < 5; ++i) PumpOnce();

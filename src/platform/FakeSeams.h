@@ -22,7 +22,7 @@ struct Tone {
 };
 
 class RecordingTones final : public Tones {
-public:
+  public:
     void beep(unsigned f, unsigned ms) override { played.push_back({f, ms}); }
     // The default beep is recorded as a tone of 0 Hz and 0 ms.
     void messageBeep() override { played.push_back({0, 0}); }
@@ -30,7 +30,7 @@ public:
 };
 
 class RecordingBoxes final : public MessageBoxes {
-public:
+  public:
     struct Box {
         BoxIcon icon;
         QString title;
@@ -43,7 +43,7 @@ public:
 };
 
 class RecordingAlerts final : public Alerts {
-public:
+  public:
     struct Alert {
         QString header;
         QString message;
@@ -58,7 +58,7 @@ public:
 
 // Answers each dialog with the next scripted answer; nothing scripted means "cancelled".
 class ScriptedDialogs final : public FileDialogs {
-public:
+  public:
     std::optional<QString> openFile(QWidget*, const FileDialogRequest& r) override {
         return next(r);
     }
@@ -68,7 +68,7 @@ public:
     std::deque<std::optional<QString>> answers;
     std::vector<FileDialogRequest> requests;
 
-private:
+  private:
     std::optional<QString> next(const FileDialogRequest& r) {
         requests.push_back(r);
         if (answers.empty()) return std::nullopt;
@@ -81,13 +81,13 @@ private:
 };
 
 class RecordingSleeper final : public Sleeper {
-public:
+  public:
     void sleep(unsigned ms) override { total += ms; }
     unsigned long total = 0;
 };
 
 class MemoryInstanceStore final : public InstanceStore {
-public:
+  public:
     QString read(const QString& fallback) override { return value ? *value : fallback; }
     void write(const QString& v) override {
         if (!readOnly) value = v;

@@ -13,7 +13,9 @@ ErrorTrap& trapSlot() {
 }
 }  // namespace
 
-void setErrorTrap(ErrorTrap trap) { trapSlot() = std::move(trap); }
+void setErrorTrap(ErrorTrap trap) {
+    trapSlot() = std::move(trap);
+}
 
 void reportEscapedError(const std::exception& error, const char* where) {
     try {

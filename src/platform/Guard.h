@@ -3,6 +3,7 @@
 #include <QObject>
 #include <exception>
 #include <functional>
+#include <type_traits>
 #include <utility>
 
 namespace keldrin {
@@ -34,7 +35,13 @@ QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QObject* c
     return QObject::connect(
         sender, signal, context,
         [where, handler = std::move(handler)](auto&&... args) mutable {
-            guarded(where, [&] { handler(std::forward<decltype(args)>(args)...); });
+            guarded(where, [&] {
+                // Like a plain connect, the handler may ignore the signal's arguments.
+                if constexpr (std::is_invocable_v<Handler&, decltype(args)...>)
+                    handler(std::forward<decltype(args)>(args)...);
+                else
+                    handler();
+            });
         },
         type);
 }

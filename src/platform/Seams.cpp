@@ -24,12 +24,13 @@ bool headless() {
 }
 
 class QtMessageBoxes final : public MessageBoxes {
-public:
+  public:
     void show(BoxIcon icon, const QString& title, const QString& text) override {
         // Nobody can answer a modal box without a screen: say it on standard error instead.
         if (headless() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(title),
-                         qPrintable(QString(text).replace(QLatin1String("\r\n"), " ").simplified()));
+            std::fprintf(
+                stderr, "%s: %s\n", qPrintable(title),
+                qPrintable(QString(text).replace(QLatin1String("\r\n"), " ").simplified()));
             return;
         }
         QMessageBox box(icon == BoxIcon::Error ? QMessageBox::Critical : QMessageBox::Information,
@@ -39,7 +40,7 @@ public:
 };
 
 class QtFileDialogs final : public FileDialogs {
-public:
+  public:
     std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& r) override {
         return run(parent, r, QFileDialog::AcceptOpen);
     }
@@ -47,7 +48,7 @@ public:
         return run(parent, r, QFileDialog::AcceptSave);
     }
 
-private:
+  private:
     static std::optional<QString> run(QWidget* parent, const FileDialogRequest& r,
                                       QFileDialog::AcceptMode mode) {
         QFileDialog dialog(parent, r.title);
@@ -67,13 +68,13 @@ private:
 };
 
 class ThreadSleeper final : public Sleeper {
-public:
+  public:
     void sleep(unsigned ms) override { QThread::msleep(ms); }
 };
 
 // The per-user settings store stands where the registry key stood.
 class SettingsInstanceStore final : public InstanceStore {
-public:
+  public:
     QString read(const QString& fallback) override {
         QSettings s(QStringLiteral("Quenlor"), QStringLiteral("Keldrin-"));
         if (s.status() != QSettings::NoError) return fallback;
@@ -103,6 +104,7 @@ Slot<FileDialogs> gDialogs;
 Slot<Sleeper> gSleeper;
 Slot<InstanceStore> gStore;
 QString gProgramFolder;
+QString gApplicationTitle = QStringLiteral("Keldrin");
 
 }  // namespace
 
@@ -126,16 +128,29 @@ Sleeper& sleeper() {
         []() -> std::unique_ptr<Sleeper> { return std::make_unique<ThreadSleeper>(); });
 }
 InstanceStore& instanceStore() {
-    return gStore.get(
-        []() -> std::unique_ptr<InstanceStore> { return std::make_unique<SettingsInstanceStore>(); });
+    return gStore.get([]() -> std::unique_ptr<InstanceStore> {
+        return std::make_unique<SettingsInstanceStore>();
+    });
 }
 
-void setTones(std::unique_ptr<Tones> t) { gTones.current = std::move(t); }
-void setMessageBoxes(std::unique_ptr<MessageBoxes> m) { gBoxes.current = std::move(m); }
-void setAlerts(std::unique_ptr<Alerts> a) { gAlerts.current = std::move(a); }
-void setFileDialogs(std::unique_ptr<FileDialogs> d) { gDialogs.current = std::move(d); }
-void setSleeper(std::unique_ptr<Sleeper> s) { gSleeper.current = std::move(s); }
-void setInstanceStore(std::unique_ptr<InstanceStore> s) { gStore.current = std::move(s); }
+void setTones(std::unique_ptr<Tones> t) {
+    gTones.current = std::move(t);
+}
+void setMessageBoxes(std::unique_ptr<MessageBoxes> m) {
+    gBoxes.current = std::move(m);
+}
+void setAlerts(std::unique_ptr<Alerts> a) {
+    gAlerts.current = std::move(a);
+}
+void setFileDialogs(std::unique_ptr<FileDialogs> d) {
+    gDialogs.current = std::move(d);
+}
+void setSleeper(std::unique_ptr<Sleeper> s) {
+    gSleeper.current = std::move(s);
+}
+void setInstanceStore(std::unique_ptr<InstanceStore> s) {
+    gStore.current = std::move(s);
+}
 
 QString programFolder() {
     if (!gProgramFolder.isEmpty()) return gProgramFolder;
@@ -148,16 +163,27 @@ void setProgramFolder(const QString& folder) {
     gProgramFolder = f;
 }
 
-QString programPath() { return QCoreApplication::applicationFilePath(); }
+QString applicationTitle() {
+    return gApplicationTitle;
+}
+void setApplicationTitle(const QString& title) {
+    gApplicationTitle = title;
+}
 
-QString programBaseName() { return QFileInfo(programPath()).completeBaseName(); }
+QString programPath() {
+    return QCoreApplication::applicationFilePath();
+}
+
+QString programBaseName() {
+    return QFileInfo(programPath()).completeBaseName();
+}
 
 void ErrorBox(const QString& text) {
-    messageBoxes().show(BoxIcon::Error, QCoreApplication::applicationName(), text);
+    messageBoxes().show(BoxIcon::Error, applicationTitle(), text);
 }
 
 void InfoBox(const QString& text) {
-    messageBoxes().show(BoxIcon::Information, QCoreApplication::applicationName(), text);
+    messageBoxes().show(BoxIcon::Information, applicationTitle(), text);
 }
 
 QString qtFilterFromPairs(const QString& pairs) {

@@ -13,7 +13,7 @@ class QWidget;
 namespace keldrin::platform {
 
 class Tones {
-public:
+  public:
     virtual ~Tones() = default;
     // Plays one tone and returns when it is over (silently at once without a sound device).
     virtual void beep(unsigned frequencyHz, unsigned durationMs) = 0;
@@ -24,7 +24,7 @@ public:
 enum class BoxIcon { Error, Information };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // Modal box with one OK button; returns when it is answered.
     virtual void show(BoxIcon icon, const QString& title, const QString& text) = 0;
@@ -33,7 +33,7 @@ public:
 enum class AlertPicture { Information, Warning, Error };
 
 class Alerts {
-public:
+  public:
     virtual ~Alerts() = default;
     // Frameless notice at the bottom right of the screen that never takes the focus.
     virtual void show(const QString& header, const QString& message, AlertPicture picture,
@@ -50,7 +50,7 @@ struct FileDialogRequest {
 };
 
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // The chosen file, or nothing when the user cancelled.
     virtual std::optional<QString> openFile(QWidget* parent, const FileDialogRequest& request) = 0;
@@ -58,14 +58,14 @@ public:
 };
 
 class Sleeper {
-public:
+  public:
     virtual ~Sleeper() = default;
     virtual void sleep(unsigned ms) = 0;
 };
 
 // Where the number of running instances is kept between processes.
 class InstanceStore {
-public:
+  public:
     virtual ~InstanceStore() = default;
     // The stored text, or `fallback` when nothing is stored or the store cannot be read.
     virtual QString read(const QString& fallback) = 0;
@@ -95,12 +95,21 @@ void setProgramFolder(const QString& folder);  // empty: back to the real one
 QString programPath();
 QString programBaseName();
 
+// The application title: "Keldrin" at start, "Keldrin-Comm<N>" while port N is open. Log file
+// names are made from it.
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+
 // Convenience forms used all over the program.
 inline void Beep(unsigned frequencyHz, unsigned durationMs) {
     tones().beep(frequencyHz, durationMs);
 }
-inline void MessageBeep() { tones().messageBeep(); }
-inline void Sleep(unsigned ms) { sleeper().sleep(ms); }
+inline void MessageBeep() {
+    tones().messageBeep();
+}
+inline void Sleep(unsigned ms) {
+    sleeper().sleep(ms);
+}
 void ErrorBox(const QString& text);
 void InfoBox(const QString& text);
 

@@ -1,11 +1,11 @@
 #pragma once
 
-class QApplication;
-
 namespace keldrin {
 
-// The program's entry after the application object exists: creates the windows, runs an
+class Application;
+
+// The program's entry once the application object exists: creates the windows, runs an
 // unattended job when the command line asks for one, then the event loop.
-int runProgram(QApplication& app);
+int runProgram(Application& app);
 
 }  // namespace keldrin

@@ -1,10 +1,11 @@
+#include "platform/Errors.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 

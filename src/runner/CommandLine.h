@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace keldrin {
+
+// The two optional arguments of an unattended start: `keldrin <port> <project.cmd>`.
+struct CommandLine {
+    QString port;     // CommandLinePort: COM number in decimal ("3" is COM3), empty when absent
+    QString project;  // CommandLineProject: full name of the project file, empty when absent
+    // AutoRunMode: the two joined give a non-empty text.
+    bool autoRun() const { return !(port + project).isEmpty(); }
+};
+
+// `arguments` as QCoreApplication::arguments() gives them, the program itself first.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+}  // namespace keldrin

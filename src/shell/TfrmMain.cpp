@@ -1,0 +1,591 @@
+#include "shell/TfrmMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/EventPump.h"
+#include "platform/Guard.h"
+#include "platform/Seams.h"
+#include "runner/CommandLine.h"
+#include "runner/CommandTable.h"
+#include "shell/ErrorLog.h"
+#include "shell/TfrmAbout.h"
+#include "shell/widgets/BalloonHint.h"
+#include "shell/widgets/BlinkingLabel.h"
+#include "shell/widgets/StatusPanels.h"
+
+namespace keldrin {
+
+namespace {
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QAction* namedAction(QObject* parent, const char* name, const QString& caption) {
+    auto* a = new QAction(caption, parent);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+const QString kCheckSumHint = QStringLiteral(
+    "Calculated CheckSum must be indentical to Expected CheckSum.\r\n\r\n"
+    "CheckSum calculation is usually a last action of programming process.  \r\n"
+    "CheckSum gives us an ability to verify all processed actions.");
+
+}  // namespace
+
+TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), arguments_(arguments) {
+    setObjectName(QStringLiteral("TfrmMain"));
+    setWindowTitle(QStringLiteral("Keldrin==> no command file"));
+
+    errorLog_ = std::make_unique<ErrorLog>();
+    setErrorTrap(
+        [this](const std::exception& e, const char* where) { errorLog_->record(e, where); });
+
+    hints_ = new HintController(this);
+    qApp->installEventFilter(hints_);
+
+    buildMenus();
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    setCentralWidget(client);
+    buildOperatorPanel();
+    buildEngineeringView();
+    clientLayout->addWidget(Panel_Default);
+    clientLayout->addWidget(Panel2);
+    buildStatusBars();
+
+    frmAbout = new TfrmAbout(this);
+
+    setMinimumSize(670, 460);
+    resize(908, 596 + menuBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    qApp->removeEventFilter(hints_);
+    setErrorTrap(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction of the controls
+
+void TfrmMain::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    OpenApplicationFolder1 =
+        namedAction(this, "OpenApplicationFolder1", QStringLiteral("Open Application Folder"));
+    file->addAction(OpenApplicationFolder1);
+    file->addSeparator();
+    MIExit = namedAction(this, "MIExit", QStringLiteral("E&xit"));
+    MIExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    file->addAction(MIExit);
+
+    QMenu* mode = menuBar()->addMenu(QStringLiteral("Mode"));
+    mode->setObjectName(QStringLiteral("Mode1"));
+    mnuDefault = namedAction(this, "mnuDefault", QStringLiteral("Default"));
+    mnuSimplified = namedAction(this, "mnuSimplified", QStringLiteral("Simplified"));
+    mnuAdvancedMode = namedAction(this, "mnuAdvancedMode", QStringLiteral("Advanced Mode"));
+    auto* modes = new QActionGroup(this);
+    for (QAction* a : {mnuDefault, mnuSimplified, mnuAdvancedMode}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+    mnuDefault->setChecked(true);
+    mode->addAction(mnuDefault);
+    mode->addSeparator();
+    mode->addAction(mnuSimplified);
+    mode->addAction(mnuAdvancedMode);
+    mode->addSeparator();
+    useupto255CommPorts1 =
+        namedAction(this, "useupto255CommPorts1", QStringLiteral("use up to 255 CommPorts"));
+    useupto24CommPorts1 =
+        namedAction(this, "useupto24CommPorts1", QStringLiteral("use up to 24 CommPorts"));
+    auto* quantity = new QActionGroup(this);
+    for (QAction* a : {useupto255CommPorts1, useupto24CommPorts1}) {
+        a->setCheckable(true);
+        quantity->addAction(a);
+        mode->addAction(a);
+    }
+    useupto24CommPorts1->setChecked(true);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    About1 = namedAction(this, "About1", QStringLiteral("About"));
+    help->addAction(About1);
+    help->addSeparator();
+    mnuShowHint = namedAction(this, "mnuShowHint", QStringLiteral("Show Hint"));
+    mnuShowHint->setCheckable(true);
+    mnuShowHint->setChecked(true);
+    help->addAction(mnuShowHint);
+    Versions1 = namedAction(this, "Versions1", QStringLiteral("Versions"));
+    help->addAction(Versions1);
+
+    // The settings shortcut lives in a menu that is never shown; the action on the window keeps
+    // its shortcut working.
+    MISettings = namedAction(this, "MISettings", QStringLiteral("Settings"));
+    MISettings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    MISettings->setEnabled(false);
+    addAction(MISettings);
+
+    connectGuarded(MIExit, &QAction::triggered, this, "MIExitClick", [this] { MIExitClick(); });
+    connectGuarded(mnuDefault, &QAction::triggered, this, "mnuDefaultClick",
+                   [this] { mnuDefaultClick(); });
+    connectGuarded(mnuSimplified, &QAction::triggered, this, "mnuSimplifiedClick",
+                   [this] { mnuSimplifiedClick(); });
+    connectGuarded(mnuAdvancedMode, &QAction::triggered, this, "mnuAdvancedModeClick",
+                   [this] { mnuAdvancedModeClick(); });
+    connectGuarded(mnuShowHint, &QAction::triggered, this, "mnuShowHintClick",
+                   [this] { mnuShowHintClick(); });
+}
+
+void TfrmMain::buildOperatorPanel() {
+    Panel_Default = named(new QFrame, "Panel_Default");
+    auto* column = new QVBoxLayout(Panel_Default);
+    column->setContentsMargins(16, 12, 16, 8);
+    column->setSpacing(10);
+
+    QFont big = font();
+    big.setPointSizeF(big.pointSizeF() * 1.25);
+
+    GroupBox_Project = named(new QGroupBox(Panel_Default), "GroupBox_Project");
+    auto* projectRow = new QHBoxLayout(GroupBox_Project);
+    SpeedButton1 = named(new QPushButton(QStringLiteral("Load Project=>")), "SpeedButton1");
+    SpeedButton1->setToolTip(QStringLiteral("opens previously prepared commands set"));
+    SpeedButton1->setMinimumSize(170, 40);
+    SpeedButton1->setFont(big);
+    lblCurrentProject =
+        named(new QLabel(QStringLiteral("Current Project: <Blank>")), "lblCurrentProject");
+    lblCurrentProject->setTextFormat(Qt::PlainText);
+    lblCurrentProject->setFont(big);
+    projectRow->addWidget(SpeedButton1);
+    projectRow->addSpacing(12);
+    projectRow->addWidget(lblCurrentProject, 1);
+    column->addWidget(GroupBox_Project);
+
+    auto* portRow = new QHBoxLayout;
+    auto* portLabel = new QLabel(QStringLiteral("CommPort:"));
+    SioPortComboBox3 = named(new QComboBox, "SioPortComboBox3");
+    SioPortComboBox3->setToolTip(QStringLiteral("Please, select a CommPort"));
+    SioPortComboBox3->setMinimumWidth(170);
+    LCDLabel1 = named(new QLabel(QStringLiteral("0")), "LCDLabel1");
+    LCDLabel1->setAlignment(Qt::AlignCenter);
+    LCDLabel1->setMinimumWidth(120);
+    LCDLabel1->setStyleSheet(QStringLiteral(
+        "QLabel { background: #102010; color: #40ff40; font-family: monospace; "
+        "font-size: 20px; font-weight: bold; border: 2px inset #304030; padding: 2px 8px; }"));
+    LCDLabel1->hide();
+    portRow->addWidget(portLabel);
+    portRow->addWidget(SioPortComboBox3);
+    portRow->addStretch(1);
+    portRow->addWidget(LCDLabel1);
+    column->addLayout(portRow);
+
+    GroupBox_Program = named(new QGroupBox(Panel_Default), "GroupBox_Program");
+    auto* programGrid = new QGridLayout(GroupBox_Program);
+    SpeedButton3 = named(new QPushButton(QStringLiteral("Program")), "SpeedButton3");
+    SpeedButton3->setToolTip(QStringLiteral("press to start the execution"));
+    SpeedButton3->setEnabled(false);
+    SpeedButton3->setMinimumSize(170, 56);
+    QFont huge = big;
+    huge.setBold(true);
+    huge.setPointSizeF(big.pointSizeF() * 1.3);
+    SpeedButton3->setFont(huge);
+    JvSpecialProgress1 = named(new QProgressBar, "JvSpecialProgress1");
+    JvSpecialProgress1->setToolTip(QStringLiteral("Currently processed action"));
+    JvSpecialProgress1->setRange(0, 100);
+    JvSpecialProgress1->setValue(0);
+    lblCurrentAction = named(new QLabel(QStringLiteral("Current Action:")), "lblCurrentAction");
+    lblCurrentAction->setTextFormat(Qt::PlainText);
+    programGrid->addWidget(SpeedButton3, 0, 0, 2, 1);
+    programGrid->addWidget(JvSpecialProgress1, 0, 1);
+    programGrid->addWidget(lblCurrentAction, 1, 1);
+    programGrid->setColumnStretch(1, 1);
+    column->addWidget(GroupBox_Program);
+
+    GroupBox_CheckSum =
+        named(new QGroupBox(QStringLiteral("CheckSum"), Panel_Default), "GroupBox_CheckSum");
+    GroupBox_CheckSum->setToolTip(kCheckSumHint);
+    auto* sums = new QVBoxLayout(GroupBox_CheckSum);
+    lblExpectedCheckSum = named(new QLabel(QStringLiteral("Expected:")), "lblExpectedCheckSum");
+    lblRealCheckSum =
+        named(new QLabel(QStringLiteral("Device Reported: Calculated:")), "lblRealCheckSum");
+    for (QLabel* l : {lblExpectedCheckSum, lblRealCheckSum}) {
+        l->setTextFormat(Qt::PlainText);
+        l->setFont(big);
+        sums->addWidget(l);
+    }
+    column->addWidget(GroupBox_CheckSum);
+    column->addStretch(1);
+
+    Memo4Help = named(new QPlainTextEdit(Panel_Default), "Memo4Help");
+    Memo4Help->hide();
+
+    JvBehaviorLabel = named(new BlinkingLabel(Panel_Default), "JvBehaviorLabel");
+    JvBehaviorLabel->setText(
+        QStringLiteral("-----The program will stall for duration of your commands-----"));
+    JvBehaviorLabel->setAlignment(Qt::AlignCenter);
+    JvBehaviorLabel->setStyleSheet(QString());
+    QFont warn = font();
+    warn.setBold(true);
+    JvBehaviorLabel->setFont(warn);
+    JvBehaviorLabel->hide();
+    column->addWidget(JvBehaviorLabel);
+}
+
+void TfrmMain::buildEngineeringView() {
+    Panel2 = named(new QFrame, "Panel2");
+    auto* layout = new QVBoxLayout(Panel2);
+    layout->setContentsMargins(2, 2, 2, 2);
+    pcMain_PageControl = named(new QTabWidget(Panel2), "pcMain_PageControl");
+    layout->addWidget(pcMain_PageControl);
+
+    struct Sheet {
+        QWidget** member;
+        const char* name;
+        const char* caption;
+    };
+    const Sheet sheets[] = {
+        {&TabSheet1, "TabSheet1", "CommPort"},      {&TabSheet6, "TabSheet6", "Project"},
+        {&TabSheet7, "TabSheet7", "Calculations"},  {&TabSheet8, "TabSheet8", "Logging"},
+        {&TabSheet5, "TabSheet5", "HEXeditor"},     {&TabSheet3, "TabSheet3", "Communication"},
+        {&TabSheet2, "TabSheet2", "HEX Command CS"}};
+    for (const Sheet& s : sheets) {
+        *s.member = named(new QWidget, s.name);
+        pcMain_PageControl->addTab(*s.member, QString::fromLatin1(s.caption));
+    }
+    buildProjectPage();
+    setActiveTab(tabIndexOf(QStringLiteral("Project")));
+
+    connectGuarded(pcMain_PageControl, &QTabWidget::currentChanged, this,
+                   "pcMain_PageControlChange", [this](int) { pcMain_PageControlChange(); });
+}
+
+void TfrmMain::buildProjectPage() {
+    auto* page = new QVBoxLayout(TabSheet6);
+    page->setContentsMargins(4, 4, 4, 4);
+
+    Panel_CommPort = named(new QFrame(TabSheet6), "Panel_CommPort");
+    Panel_CommPort->setFrameShape(QFrame::StyledPanel);
+    Panel_CommPort->setMinimumHeight(34);
+    CommPortStripLayout = new QHBoxLayout(Panel_CommPort);
+    CommPortStripLayout->setContentsMargins(4, 2, 4, 2);
+    CommPortStripLayout->addStretch(1);
+    SpinEdit_DelayOnSent = named(new QSpinBox(Panel_CommPort), "SpinEdit_DelayOnSent");
+    SpinEdit_DelayOnSent->setRange(0, 100000);
+    SpinEdit_DelayOnSent->setValue(10);
+    SpinEdit_DelayOnSent->setSuffix(QStringLiteral(" ms"));
+    CommPortStripLayout->addWidget(SpinEdit_DelayOnSent);
+    page->addWidget(Panel_CommPort);
+
+    StringGrid1 = named(new QTableWidget(23, kCommandColumnCount, TabSheet6), "StringGrid1");
+    StringGrid1->verticalHeader()->hide();  // no fixed column
+    StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->horizontalHeader()->setDefaultSectionSize(35);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(22);
+    StringGrid1->setStyleSheet(QStringLiteral("QTableWidget { color: navy; }"));
+    StringGrid1->horizontalHeader()->setStretchLastSection(true);
+    table_ = std::make_unique<CommandTable>(StringGrid1);
+    page->addWidget(StringGrid1, 1);
+
+    Panel_ProjectButtons = named(new QFrame(TabSheet6), "Panel_ProjectButtons");
+    ProjectButtonsLayout = new QHBoxLayout(Panel_ProjectButtons);
+    ProjectButtonsLayout->setContentsMargins(0, 2, 0, 0);
+    SpeedButton_Resize = named(new QToolButton(Panel_ProjectButtons), "SpeedButton_Resize");
+    SpeedButton_Resize->setText(QStringLiteral("Auto Resize Columns"));
+    SpeedButton_Resize->setToolTip(
+        QStringLiteral("makes beatiful columns size to maximize your pleasure"));
+    SpeedButton_Resize->setCheckable(true);
+    SpeedButtonSave = named(new QPushButton(QStringLiteral("Save Project"), Panel_ProjectButtons),
+                            "SpeedButtonSave");
+    SpeedButtonClose =
+        named(new QPushButton(QStringLiteral("Close"), Panel_ProjectButtons), "SpeedButtonClose");
+    SpeedButtonClose->setToolTip(QStringLiteral("Closes the application"));
+    ProjectButtonsLayout->addStretch(1);
+    ProjectButtonsLayout->addWidget(SpeedButtonSave);
+    ProjectButtonsLayout->addWidget(SpeedButton_Resize);
+    ProjectButtonsLayout->addWidget(SpeedButtonClose);
+    page->addWidget(Panel_ProjectButtons);
+
+    connectGuarded(SpeedButton_Resize, &QToolButton::clicked, this, "SpeedButton_ResizeClick",
+                   [this] { SpeedButton_ResizeClick(); });
+    connectGuarded(SpeedButtonClose, &QPushButton::clicked, this, "SpeedButtonCloseClick",
+                   [this] { SpeedButtonCloseClick(); });
+}
+
+void TfrmMain::buildStatusBars() {
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    SBar = new StatusPanels(
+        {{QStringLiteral("Idle..."), 150, Qt::AlignLeft | Qt::AlignVCenter, true,
+          QStringLiteral("Status")},
+         {QStringLiteral("Transmitted:"), 75, right, false,
+          QStringLiteral("Transmitted Data, bytes")},
+         {QStringLiteral("?"), 11, Qt::AlignLeft | Qt::AlignVCenter, true,
+          QStringLiteral("Sent Data, bytes")},
+         {QString(), 10, Qt::AlignLeft, false, QString()},
+         {QStringLiteral("Received:"), 75, right, false, QStringLiteral("Received Data, bytes")},
+         {QStringLiteral("?"), 11, Qt::AlignLeft | Qt::AlignVCenter, true,
+          QStringLiteral("Received Data, bytes")},
+         {QString(), 5, Qt::AlignLeft, false, QString()},
+         {QStringLiteral("0%"), 50, Qt::AlignCenter, true, QString(), true}},
+        this);
+    SBar->setObjectName(QStringLiteral("SBar"));
+    setStatusBar(SBar);
+
+    // Never shown: it only holds the port texts that the status refresh writes.
+    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
+    dfsStatusBar1 = new StatusPanels(
+        {{QStringLiteral("Idle..."), 0, left, true, QString()},
+         {QStringLiteral("Transmit:"), 0, left, true, QString()},
+         {QStringLiteral("Receive:"), 0, left, true, QString()},
+         {QStringLiteral("Mode: Default, CommPort Settings"), 0, left, true, QString()}},
+        this);
+    dfsStatusBar1->setObjectName(QStringLiteral("dfsStatusBar1"));
+    dfsStatusBar1->hide();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void TfrmMain::FormCreate() {
+    PumpEvents();
+    SBar->setPanelText(7, QStringLiteral("Current Commands File: \"blank\""));
+    table_->writeHeaderRow();
+    // Until widths are stored, every column starts wide enough for its header.
+    const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
+    for (int c = 0; c < kCommandColumnCount; ++c)
+        StringGrid1->setColumnWidth(
+            c, qMax(40, headerMetrics.horizontalAdvance(table_->cell(c, 0)) + 24));
+    SpeedButton_ResizeClick();
+    mnuShowHint->setChecked(true);
+    hints_->setShowHint(true);
+    mnuDefaultClick();
+    countInstance(+1);
+
+    const CommandLine line = parseCommandLine(arguments_);
+    CommandLinePort = line.port;
+    CommandLineProject = line.project;
+    if (line.autoRun()) {
+        AutoRunMode = true;
+        PumpOnce();
+    } else {
+        AutoRunMode = false;
+        setWindowState(Qt::WindowNoState);
+        PumpOnce();
+    }
+    SelectCommPortQuantity1Click();
+}
+
+void TfrmMain::FormActivate() {
+    hints_->setShowHint(mnuShowHint->isChecked());
+    SelectCommPortQuantity1Click();
+}
+
+void TfrmMain::FormPaint() {
+    if (firstPaintDone_) return;
+    firstPaintDone_ = true;
+    SelectCommPortQuantity1Click();
+}
+
+void TfrmMain::countInstance(int delta) {
+    bool ok = false;
+    int count = platform::instanceStore().read(QStringLiteral("0")).trimmed().toInt(&ok);
+    if (!ok) count = 0;  // a value that is not a number counts as none
+    InstanceNumber = QString::number(count + delta);
+    platform::instanceStore().write(InstanceNumber);
+}
+
+void TfrmMain::FormClose() {
+    PumpOnce();
+    countInstance(-1);
+    shrinkAway();
+}
+
+void TfrmMain::shrinkAway() {
+    // Narrow the window towards the top left, then flatten it towards the right.
+    setMinimumSize(1, 1);
+    const int n = centralWidget()->width() / 30;
+    for (int i = 0; i <= n; ++i) {
+        platform::Sleep(2);
+        resize(qMax(1, width() - 15), height());
+        move(x() - 7, y() - 7);
+    }
+    setWindowTitle(QString());
+    const int m = centralWidget()->height() / 30;
+    for (int i = 0; i <= m; ++i) {
+        resize(width(), qMax(1, height() - 30));
+        platform::Sleep(2);
+        move(x() + 14, y() - 3);
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    // Closing is never refused.
+    if (!closing_) {
+        closing_ = true;
+        guarded("FormClose", [this] { FormClose(); });
+    }
+    event->accept();
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        guarded("FormActivate", [this] { FormActivate(); });
+    QMainWindow::changeEvent(event);
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    guarded("FormPaint", [this] { FormPaint(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Modes and pages
+
+int TfrmMain::tabIndexOf(const QString& caption) const {
+    for (int i = 0; i < pcMain_PageControl->count(); ++i)
+        if (pcMain_PageControl->tabText(i) == caption) return i;
+    return -1;
+}
+
+QString TfrmMain::activeTabCaption() const {
+    return pcMain_PageControl->tabText(pcMain_PageControl->currentIndex());
+}
+
+void TfrmMain::setActiveTab(int index) {
+    if (index < 0) return;
+    const QSignalBlocker quiet(pcMain_PageControl);
+    pcMain_PageControl->setCurrentIndex(index);
+}
+
+void TfrmMain::mnuDefaultClick() {
+    Panel2->hide();
+    SBar->hide();
+    dfsStatusBar1->hide();
+    Panel_Default->show();
+    mnuDefault->setChecked(true);
+    update();
+}
+
+void TfrmMain::mnuSimplifiedClick() {
+    Panel_Default->hide();
+    {
+        // Hiding the front tab makes the tab control pick another one; that is not a page change
+        // made by the user.
+        const QSignalBlocker quiet(pcMain_PageControl);
+        int project = -1;
+        for (int i = 0; i < pcMain_PageControl->count(); ++i) {
+            const QString caption = pcMain_PageControl->tabText(i);
+            pcMain_PageControl->setTabVisible(i, false);
+            if (caption == QLatin1String("Communication"))
+                pcMain_PageControl->setTabVisible(i, true);
+            if (caption == QLatin1String("Project")) {
+                pcMain_PageControl->setTabVisible(i, true);
+                project = i;
+            }
+        }
+        if (project >= 0) pcMain_PageControl->setCurrentIndex(project);
+    }
+    Panel2->show();
+    SBar->show();
+    mnuSimplified->setChecked(true);
+    SpinEdit_DelayOnSent->hide();
+    SpeedButtonSave->hide();
+    update();
+}
+
+void TfrmMain::mnuAdvancedModeClick() {
+    Panel_Default->hide();
+    {
+        const QSignalBlocker quiet(pcMain_PageControl);
+        for (int i = 0; i < pcMain_PageControl->count(); ++i)
+            pcMain_PageControl->setTabVisible(i, true);
+    }
+    Panel2->show();
+    SBar->show();
+    mnuAdvancedMode->setChecked(true);
+    SpinEdit_DelayOnSent->show();
+    SpeedButtonSave->show();
+    update();
+    PumpOnce();
+}
+
+void TfrmMain::pcMain_PageControlChange() {
+    dfsStatusBar1->hide();
+    SBar->hide();
+    StatusBarProgressFlag = 0;
+    const QString caption = activeTabCaption();
+    for (auto& listener : pageChangeListeners) listener(caption);
+    if (caption == QLatin1String("Communication") || caption == QLatin1String("Project")) {
+        SBar->show();
+        StatusBarProgressFlag = 1;
+    }
+}
+
+void TfrmMain::mnuShowHintClick() {
+    // The action has already toggled its own check mark when this runs.
+    hints_->setShowHint(mnuShowHint->isChecked());
+}
+
+void TfrmMain::MIExitClick() {
+    close();
+}
+
+void TfrmMain::SpeedButtonCloseClick() {
+    MIExitClick();
+}
+
+void TfrmMain::SpeedButton_ResizeClick() {
+    if (SpeedButton_Resize->isChecked()) {
+        const QFontMetrics metrics(StringGrid1->font());
+        const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int c = 0; c < kCommandColumnCount; ++c) {
+                int widest = headerMetrics.horizontalAdvance(table_->cell(c, 0));
+                for (int r = 1; r < table_->rowCount(); ++r)
+                    widest = qMax(widest, metrics.horizontalAdvance(table_->cell(c, r)));
+                StringGrid1->setColumnWidth(c, qMax(40, widest + 8));
+                if (pass == 1) PumpOnce();
+            }
+            if (pass == 0) PumpOnce();
+        }
+    }
+    update();
+}
+
+void TfrmMain::SelectCommPortQuantity1Click() {
+    // The port pickers take the chosen number of ports once port discovery is in place.
+}
+
+}  // namespace keldrin

@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTableWidget;
+class QToolButton;
+class QWidget;
+
+namespace keldrin {
+
+class BlinkingLabel;
+class CommandTable;
+class ErrorLog;
+class HintController;
+class StatusPanels;
+class TfrmAbout;
+
+// The one main window. It owns every control under its given name (member and objectName() are
+// the same), the command table and the run state; the behaviour of each subsystem lives in the
+// subsystem's own folder and is given the controls it works on.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `arguments` as QCoreApplication::arguments() gives them.
+    explicit TfrmMain(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // --- client area -------------------------------------------------------------------------
+    QFrame* Panel_Default = nullptr;  // the operator's panel
+    QFrame* Panel2 = nullptr;         // the engineering view
+    QTabWidget* pcMain_PageControl = nullptr;
+    QWidget* TabSheet1 = nullptr;  // "CommPort"
+    QWidget* TabSheet6 = nullptr;  // "Project"
+    QWidget* TabSheet7 = nullptr;  // "Calculations"
+    QWidget* TabSheet8 = nullptr;  // "Logging"
+    QWidget* TabSheet5 = nullptr;  // "HEXeditor"
+    QWidget* TabSheet3 = nullptr;  // "Communication"
+    QWidget* TabSheet2 = nullptr;  // "HEX Command CS"
+
+    // --- the operator's panel ------------------------------------------------------------------
+    QGroupBox* GroupBox_Project = nullptr;
+    QPushButton* SpeedButton1 = nullptr;  // "Load Project=>"
+    QLabel* lblCurrentProject = nullptr;
+    QComboBox* SioPortComboBox3 = nullptr;
+    QLabel* LCDLabel1 = nullptr;
+    QGroupBox* GroupBox_Program = nullptr;
+    QPushButton* SpeedButton3 = nullptr;  // "Program"
+    QProgressBar* JvSpecialProgress1 = nullptr;
+    QLabel* lblCurrentAction = nullptr;
+    QGroupBox* GroupBox_CheckSum = nullptr;
+    QLabel* lblExpectedCheckSum = nullptr;
+    QLabel* lblRealCheckSum = nullptr;
+    BlinkingLabel* JvBehaviorLabel = nullptr;
+    QPlainTextEdit* Memo4Help = nullptr;
+
+    // --- the "Project" page ----------------------------------------------------------------------
+    QFrame* Panel_CommPort = nullptr;  // port strip above the table
+    QHBoxLayout* CommPortStripLayout = nullptr;
+    QSpinBox* SpinEdit_DelayOnSent = nullptr;  // pause after each sent line, ms
+    QTableWidget* StringGrid1 = nullptr;
+    QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table
+    QHBoxLayout* ProjectButtonsLayout = nullptr;
+    QPushButton* SpeedButtonSave = nullptr;     // "Save Project"
+    QToolButton* SpeedButton_Resize = nullptr;  // "Auto Resize Columns"
+    QPushButton* SpeedButtonClose = nullptr;
+
+    // --- bars and menus -----------------------------------------------------------------------
+    StatusPanels* SBar = nullptr;
+    StatusPanels* dfsStatusBar1 = nullptr;
+    QAction* OpenApplicationFolder1 = nullptr;
+    QAction* MIExit = nullptr;
+    QAction* mnuDefault = nullptr;
+    QAction* mnuSimplified = nullptr;
+    QAction* mnuAdvancedMode = nullptr;
+    QAction* useupto255CommPorts1 = nullptr;
+    QAction* useupto24CommPorts1 = nullptr;
+    QAction* About1 = nullptr;
+    QAction* mnuShowHint = nullptr;
+    QAction* Versions1 = nullptr;
+    QAction* MISettings = nullptr;  // Ctrl+S, in a menu that is never shown
+
+    TfrmAbout* frmAbout = nullptr;
+
+    // --- state ---------------------------------------------------------------------------------
+    int StatusBarProgressFlag = 0;
+    bool AutoRunMode = false;
+    QString CommandLinePort;
+    QString CommandLineProject;
+    QString InstanceNumber;
+
+    CommandTable& table() { return *table_; }
+    HintController& hints() { return *hints_; }
+    ErrorLog& errorLog() { return *errorLog_; }
+
+    // --- handlers ------------------------------------------------------------------------------
+    void FormCreate();
+    void FormActivate();
+    void FormPaint();
+    void FormClose();
+    void mnuDefaultClick();
+    void mnuSimplifiedClick();
+    void mnuAdvancedModeClick();
+    void pcMain_PageControlChange();
+    void mnuShowHintClick();
+    void MIExitClick();
+    void SpeedButtonCloseClick();
+    void SpeedButton_ResizeClick();
+    void SelectCommPortQuantity1Click();
+
+    // Index of the tab whose caption is `caption`, or -1.
+    int tabIndexOf(const QString& caption) const;
+    QString activeTabCaption() const;
+    // Brings a tab to the front as the program does it (no page-change handler runs).
+    void setActiveTab(int index);
+
+    // Work that other parts of the program attach to a page change (the port check on
+    // "CommPort", scrolling the receive window on "Communication").
+    std::vector<std::function<void(const QString& caption)>> pageChangeListeners;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildOperatorPanel();
+    void buildEngineeringView();
+    void buildProjectPage();
+    void buildStatusBars();
+    void countInstance(int delta);
+    void shrinkAway();
+
+    QStringList arguments_;
+    std::unique_ptr<CommandTable> table_;
+    std::unique_ptr<ErrorLog> errorLog_;
+    HintController* hints_ = nullptr;
+    bool firstPaintDone_ = false;  // the once-marker of FormPaint
+    bool closing_ = false;
+};
+
+}  // namespace keldrin

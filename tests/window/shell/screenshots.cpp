@@ -1,0 +1,46 @@
+// Renders the main window offscreen in each mode and with each page in front, into the folder
+// given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
+
+#include <QDir>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/FakeSeams.h"
+#include "platform/Seams.h"
+#include "shell/Application.h"
+#include "shell/TfrmMain.h"
+
+using namespace keldrin;
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+    platform::FakeSeams seams;
+    QTemporaryDir home;
+    platform::setProgramFolder(home.path());
+
+    TfrmMain w({QStringLiteral("keldrin")});
+    w.show();
+    QTest::qWait(50);
+    auto save = [&](const QString& name) {
+        QTest::qWait(20);
+        const bool ok = w.grab().save(out + QLatin1Char('/') + name + QStringLiteral(".png"));
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(name));
+        return ok;
+    };
+    bool ok = save(QStringLiteral("mode-default"));
+    w.mnuSimplifiedClick();
+    ok &= save(QStringLiteral("mode-simplified"));
+    w.mnuAdvancedModeClick();
+    ok &= save(QStringLiteral("mode-advanced"));
+    for (int i = 0; i < w.pcMain_PageControl->count(); ++i) {
+        w.pcMain_PageControl->setCurrentIndex(i);
+        QString name = w.pcMain_PageControl->tabText(i).toLower();
+        name.replace(QLatin1Char(' '), QLatin1Char('-'));
+        ok &= save(QStringLiteral("page-") + name);
+    }
+    w.close();
+    return ok ? 0 : 1;
+}
