@@ -1,0 +1,452 @@
+#include "serial/platform/TermDevice.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "serial/platform/Termios2.h"
+
+namespace keldrin::serial {
+
+bool Dcb::operator==(const Dcb& o) const {
+    return std::memcmp(this, &o, sizeof(Dcb)) == 0;
+}
+
+namespace {
+
+struct RateCode {
+    std::uint32_t rate;
+    speed_t code;
+};
+
+constexpr RateCode kRates[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+bool speedCode(std::uint32_t rate, speed_t* code) {
+    for (const auto& r : kRates) {
+        if (r.rate == rate) {
+            *code = r.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t rateOfCode(speed_t code) {
+    for (const auto& r : kRates) {
+        if (r.code == code) return r.rate;
+    }
+    return 0;
+}
+
+// A pseudo-terminal answers the modem and counter requests with one of these: not a failure.
+bool notSupported(int e) {
+    return e == ENOTTY || e == EINVAL;
+}
+
+}  // namespace
+
+bool IsStandardBaudRate(std::uint32_t rate) {
+    speed_t code;
+    return speedCode(rate, &code);
+}
+
+TermDevice::~TermDevice() {
+    close();
+}
+
+TermDevice::OpenResult TermDevice::open(const std::string& path, int* error) {
+    close();
+    auto fail = [&](int e, OpenResult r) {
+        if (error) *error = e;
+        return r;
+    };
+    if (path.empty()) return fail(ENOENT, OpenResult::Missing);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        // EIO: an 8250 node with no UART behind it refuses to open.
+        if (e == ENOENT || e == ENODEV || e == ENXIO || e == ENOTDIR || e == EIO)
+            return fail(e, OpenResult::Missing);
+        return fail(e, OpenResult::Unavailable);
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        return fail(ENOTTY, OpenResult::Missing);
+    }
+    // Programs that honour port locks (picocom, minicom's lock mode, ...) take a flock; so do
+    // we, and we refuse a port someone else holds.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return fail(e, OpenResult::Unavailable);
+    }
+    struct serial_struct ss {};
+    if (ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type == PORT_UNKNOWN) {
+        ::close(fd);
+        return fail(ENODEV, OpenResult::Missing);
+    }
+    // Keeps other openers out (root excepted, which the flock still stops if it asks).
+    ioctl(fd, TIOCEXCL);
+    fd_ = fd;
+    haveLast_ = false;
+    modemLines_ = true;
+    counters_ = true;
+    eventBaseline_ = false;
+    errorBaseline_ = false;
+    if (error) *error = 0;
+    return OpenResult::Ok;
+}
+
+void TermDevice::close() {
+    if (fd_ < 0) return;
+    ioctl(fd_, TIOCNXCL);
+    flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool TermDevice::setTimeouts() {
+    if (fd_ < 0) return false;
+    struct termios t {};
+    if (tcgetattr(fd_, &t) != 0) return false;
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    return tcsetattr(fd_, TCSANOW, &t) == 0;
+}
+
+bool TermDevice::setupComm(std::uint32_t, std::uint32_t) {
+    return fd_ >= 0;
+}
+
+bool TermDevice::setCommState(const Dcb& dcb) {
+    if (fd_ < 0) return false;
+    struct termios old {};
+    if (tcgetattr(fd_, &old) != 0) return false;
+    std::uint32_t oldRate = 0;
+    if (detail::GetBaud(fd_, &oldRate) != 0) oldRate = rateOfCode(cfgetospeed(&old));
+
+    // What the line cannot do is refused before anything changes.
+    tcflag_t size;
+    switch (dcb.ByteSize) {
+        case 5:
+            size = CS5;
+            break;
+        case 6:
+            size = CS6;
+            break;
+        case 7:
+            size = CS7;
+            break;
+        case 8:
+            size = CS8;
+            break;
+        default:
+            return false;
+    }
+    tcflag_t parity;
+    switch (dcb.Parity) {
+        case NOPARITY:
+            parity = 0;
+            break;
+        case ODDPARITY:
+            parity = PARENB | PARODD;
+            break;
+        case EVENPARITY:
+            parity = PARENB;
+            break;
+        case MARKPARITY:
+            parity = PARENB | CMSPAR | PARODD;
+            break;
+        case SPACEPARITY:
+            parity = PARENB | CMSPAR;
+            break;
+        default:
+            return false;
+    }
+    tcflag_t stop;
+    switch (dcb.StopBits) {
+        case ONESTOPBIT:
+            stop = 0;
+            break;
+        // CSTOPB gives one and a half stop bits at five data bits, two otherwise, as UARTs do.
+        case ONE5STOPBITS:
+            stop = CSTOPB;
+            break;
+        case TWOSTOPBITS:
+            stop = CSTOPB;
+            break;
+        default:
+            return false;
+    }
+    // Linux has no DSR/DTR handshake. A line that would silently run without the handshake it
+    // was set for loses bytes, so the setting is refused like any other the driver cannot do.
+    if (dcb.Flags & (fOutxDsrFlow | fDtrControlHandshake)) return false;
+    if (dcb.BaudRate == 0) return false;
+    const bool rtsCts = (dcb.Flags & (fOutxCtsFlow | fRtsControlHandshake)) != 0;
+
+    struct termios t = old;
+    cfmakeraw(&t);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= size | parity | stop | CLOCAL | CREAD | (rtsCts ? CRTSCTS : 0);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    if (dcb.Flags & fOutX) t.c_iflag |= IXON;
+    if (dcb.Flags & fInX) t.c_iflag |= IXOFF;
+    if (dcb.Flags & fParity) t.c_iflag |= INPCK;
+    t.c_cc[VSTART] = dcb.XonChar;
+    t.c_cc[VSTOP] = dcb.XoffChar;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    speed_t code;
+    const bool standard = speedCode(dcb.BaudRate, &code);
+    if (standard) cfsetspeed(&t, code);
+
+    auto restore = [&] {
+        tcsetattr(fd_, TCSANOW, &old);
+        if (oldRate && !IsStandardBaudRate(oldRate)) detail::SetCustomBaud(fd_, oldRate);
+    };
+    if (tcsetattr(fd_, TCSANOW, &t) != 0) {
+        restore();
+        return false;
+    }
+    if (!standard && detail::SetCustomBaud(fd_, dcb.BaudRate) != 0) {
+        restore();
+        return false;
+    }
+    // tcsetattr succeeds when any part was taken; a driver that dropped a bit refused it.
+    struct termios now {};
+    const tcflag_t cmask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    const tcflag_t imask = IXON | IXOFF | INPCK;
+    if (tcgetattr(fd_, &now) != 0 || (now.c_cflag & cmask) != (t.c_cflag & cmask) ||
+        (now.c_iflag & imask) != (t.c_iflag & imask)) {
+        restore();
+        return false;
+    }
+    // The modem lines follow the block, where the device has them.
+    if (!(dcb.Flags & fRtsControlHandshake))
+        escape((dcb.Flags & fRtsControlEnable) ? SETRTS : CLRRTS);
+    escape((dcb.Flags & fDtrControlEnable) ? SETDTR : CLRDTR);
+    last_ = dcb;
+    haveLast_ = true;
+    return true;
+}
+
+bool TermDevice::getCommState(Dcb& dcb) const {
+    if (fd_ < 0) return false;
+    struct termios t {};
+    if (tcgetattr(fd_, &t) != 0) return false;
+    Dcb d = haveLast_ ? last_ : Dcb{};
+    d.DCBlength = sizeof(Dcb);
+    std::uint32_t rate = 0;
+    if (detail::GetBaud(fd_, &rate) != 0) rate = rateOfCode(cfgetospeed(&t));
+    d.BaudRate = rate;
+    switch (t.c_cflag & CSIZE) {
+        case CS5:
+            d.ByteSize = 5;
+            break;
+        case CS6:
+            d.ByteSize = 6;
+            break;
+        case CS7:
+            d.ByteSize = 7;
+            break;
+        default:
+            d.ByteSize = 8;
+            break;
+    }
+    if (!(t.c_cflag & PARENB))
+        d.Parity = NOPARITY;
+    else if (t.c_cflag & CMSPAR)
+        d.Parity = (t.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    else
+        d.Parity = (t.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    if (!(t.c_cflag & CSTOPB))
+        d.StopBits = ONESTOPBIT;
+    else
+        d.StopBits = (haveLast_ && last_.StopBits == ONE5STOPBITS) ? ONE5STOPBITS : TWOSTOPBITS;
+    std::uint32_t keep = d.Flags & (fDsrSensitivity | fTXContinueOnXoff | fErrorChar | fNull |
+                                    fDtrControlEnable | fRtsControlEnable);
+    d.Flags = fBinary | keep;
+    if (t.c_cflag & CRTSCTS) {
+        d.Flags |= fOutxCtsFlow | fRtsControlHandshake;
+        d.Flags &= ~fRtsControlEnable;
+    }
+    if (t.c_iflag & IXON) d.Flags |= fOutX;
+    if (t.c_iflag & IXOFF) d.Flags |= fInX;
+    if (t.c_iflag & INPCK) d.Flags |= fParity;
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) == 0) {
+        d.Flags &= ~fDtrControlEnable;
+        if (lines & TIOCM_DTR) d.Flags |= fDtrControlEnable;
+        if (!(t.c_cflag & CRTSCTS)) {
+            d.Flags &= ~fRtsControlEnable;
+            if (lines & TIOCM_RTS) d.Flags |= fRtsControlEnable;
+        }
+    }
+    d.XonChar = t.c_cc[VSTART];
+    d.XoffChar = t.c_cc[VSTOP];
+    dcb = d;
+    return true;
+}
+
+bool TermDevice::clearCommError(std::uint32_t& errors, std::uint32_t& inQueue,
+                                std::uint32_t& outQueue) {
+    errors = 0;
+    inQueue = 0;
+    outQueue = 0;
+    if (fd_ < 0) return false;
+    int in = 0, out = 0;
+    if (ioctl(fd_, FIONREAD, &in) != 0) return false;  // a hung-up device answers EIO
+    if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
+    inQueue = in > 0 ? static_cast<std::uint32_t>(in) : 0;
+    outQueue = out > 0 ? static_cast<std::uint32_t>(out) : 0;
+    if (counters_) {
+        struct serial_icounter_struct ic {};
+        if (ioctl(fd_, TIOCGICOUNT, &ic) != 0) {
+            if (notSupported(errno)) counters_ = false;
+        } else {
+            const std::uint32_t now[5] = {
+                static_cast<std::uint32_t>(ic.buf_overrun), static_cast<std::uint32_t>(ic.overrun),
+                static_cast<std::uint32_t>(ic.parity), static_cast<std::uint32_t>(ic.frame),
+                static_cast<std::uint32_t>(ic.brk)};
+            const std::uint32_t bits[5] = {CE_RXOVER, CE_OVERRUN, CE_RXPARITY, CE_FRAME, CE_BREAK};
+            for (int i = 0; i < 5; ++i) {
+                if (errorBaseline_ && now[i] != errorCounts_[i]) errors |= bits[i];
+                errorCounts_[i] = now[i];
+            }
+            errorBaseline_ = true;
+        }
+    }
+    return true;
+}
+
+long TermDevice::read(void* buffer, std::size_t n) {
+    if (fd_ < 0) return -1;
+    if (n == 0) return 0;
+    for (;;) {
+        const ssize_t r = ::read(fd_, buffer, n);
+        if (r >= 0) return static_cast<long>(r);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        return -1;
+    }
+}
+
+long TermDevice::write(const void* buffer, std::size_t n) {
+    if (fd_ < 0) return -1;
+    if (n == 0) return 0;
+    for (;;) {
+        const ssize_t r = ::write(fd_, buffer, n);
+        if (r >= 0) return static_cast<long>(r);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        return -1;
+    }
+}
+
+bool TermDevice::purge(unsigned flags) {
+    if (fd_ < 0) return false;
+    const bool tx = flags & (PURGE_TXABORT | PURGE_TXCLEAR);
+    const bool rx = flags & (PURGE_RXABORT | PURGE_RXCLEAR);
+    if (tx && rx) return tcflush(fd_, TCIOFLUSH) == 0;
+    if (tx) return tcflush(fd_, TCOFLUSH) == 0;
+    if (rx) return tcflush(fd_, TCIFLUSH) == 0;
+    return true;
+}
+
+bool TermDevice::escape(unsigned code) {
+    if (fd_ < 0) return false;
+    int bit;
+    unsigned long request;
+    switch (code) {
+        case SETRTS:
+            bit = TIOCM_RTS;
+            request = TIOCMBIS;
+            break;
+        case CLRRTS:
+            bit = TIOCM_RTS;
+            request = TIOCMBIC;
+            break;
+        case SETDTR:
+            bit = TIOCM_DTR;
+            request = TIOCMBIS;
+            break;
+        case CLRDTR:
+            bit = TIOCM_DTR;
+            request = TIOCMBIC;
+            break;
+        default:
+            return false;
+    }
+    if (!modemLines_) return true;
+    if (ioctl(fd_, request, &bit) == 0) return true;
+    if (notSupported(errno)) {
+        modemLines_ = false;
+        return true;
+    }
+    return false;
+}
+
+std::uint32_t TermDevice::lineEvents() {
+    if (fd_ < 0) return 0;
+    std::uint32_t events = 0;
+    if (counters_) {
+        struct serial_icounter_struct ic {};
+        if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+            // The counters also catch a line that flickered between two passes.
+            const std::uint32_t now[8] = {
+                static_cast<std::uint32_t>(ic.cts),
+                static_cast<std::uint32_t>(ic.dsr),
+                static_cast<std::uint32_t>(ic.rng),
+                static_cast<std::uint32_t>(ic.dcd),
+                static_cast<std::uint32_t>(ic.frame),
+                static_cast<std::uint32_t>(ic.overrun),
+                static_cast<std::uint32_t>(ic.parity) + static_cast<std::uint32_t>(ic.brk),
+                static_cast<std::uint32_t>(ic.buf_overrun)};
+            const std::uint32_t bits[8] = {EV_CTS, EV_DSR, EV_RING, EV_RLSD,
+                                           EV_ERR, EV_ERR, EV_ERR,  EV_ERR};
+            for (int i = 0; i < 8; ++i) {
+                if (eventBaseline_ && now[i] != lastCounts_[i]) events |= bits[i];
+                lastCounts_[i] = now[i];
+            }
+            eventBaseline_ = true;
+            return events;
+        }
+        if (notSupported(errno)) counters_ = false;
+    }
+    if (modemLines_) {
+        int lines = 0;
+        if (ioctl(fd_, TIOCMGET, &lines) == 0) {
+            if (eventBaseline_) {
+                const int changed = lines ^ lastModem_;
+                if (changed & TIOCM_CTS) events |= EV_CTS;
+                if (changed & TIOCM_DSR) events |= EV_DSR;
+                if (changed & TIOCM_CAR) events |= EV_RLSD;
+                if ((changed & TIOCM_RNG) && (lines & TIOCM_RNG)) events |= EV_RING;
+            }
+            lastModem_ = lines;
+            eventBaseline_ = true;
+        } else if (notSupported(errno)) {
+            modemLines_ = false;
+        }
+    }
+    return events;
+}
+
+}  // namespace keldrin::serial

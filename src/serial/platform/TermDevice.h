@@ -1,0 +1,89 @@
+#pragma once
+
+// The terminal-device layer: one serial device opened through termios, offering the operations
+// the serial core needs (open exclusively, raw line, control block in and out, line status,
+// read, write, purge, modem lines and line events). Every call returns at once; nothing here
+// waits for the device.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "serial/platform/CommTypes.h"
+
+namespace keldrin::serial {
+
+class TermDevice {
+  public:
+    enum class OpenResult {
+        Ok,
+        Missing,     // no such device, or a serial node with no UART behind it
+        Unavailable  // it exists but cannot be had: held by another program, access denied, ...
+    };
+
+    TermDevice() = default;
+    ~TermDevice();
+    TermDevice(const TermDevice&) = delete;
+    TermDevice& operator=(const TermDevice&) = delete;
+
+    // Opens for reading and writing, non-blocking, without becoming the controlling terminal,
+    // exclusively (TIOCEXCL and a non-blocking flock). `error` receives errno on failure.
+    OpenResult open(const std::string& path, int* error = nullptr);
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // Releases the exclusive use and closes; harmless when closed.
+    void close();
+
+    // Raw line, reads that return at once with whatever is waiting.
+    bool setTimeouts();
+    // Linux sizes its own queues; there is nothing to ask for, so this always succeeds.
+    bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue);
+    // Applies the control block; false when the driver refuses it, in which case the line keeps
+    // the settings it had before the call.
+    bool setCommState(const Dcb& dcb);
+    // The control block the driver holds now.
+    bool getCommState(Dcb& dcb) const;
+
+    // Error bits since the last call, and the bytes waiting in either direction. False when the
+    // device is gone (a hung-up or pulled device). Callers serialise it (the core's ReceiveLock).
+    bool clearCommError(std::uint32_t& errors, std::uint32_t& inQueue, std::uint32_t& outQueue);
+    // Up to n waiting bytes; 0 when none; -1 when the device failed.
+    long read(void* buffer, std::size_t n);
+    // Writes what the device takes now: the count, 0 when it takes nothing now (wait for
+    // POLLOUT), -1 when the device failed.
+    long write(const void* buffer, std::size_t n);
+    // PURGE_* flags: discards the queues of the chosen directions.
+    bool purge(unsigned flags);
+    // SETRTS, CLRRTS, SETDTR, CLRDTR. A device without modem lines (a pseudo-terminal) accepts
+    // and ignores it.
+    bool escape(unsigned code);
+
+    // For the event thread only: the EV_CTS, EV_DSR, EV_RING, EV_RLSD and EV_ERR events since the
+    // previous call, from the driver's interrupt counters where it keeps them, else from the
+    // modem lines compared with the previous call. The first call after open takes the baseline.
+    std::uint32_t lineEvents();
+
+    // True when the device has no modem lines or counters (a pseudo-terminal).
+    bool hasModemLines() const { return modemLines_; }
+
+  private:
+    int fd_ = -1;
+    Dcb last_{};  // the fields termios cannot hold (limits, unused characters) are kept here
+    bool haveLast_ = false;
+    // Learnt from the first refusal; read and written by the main and the event thread.
+    std::atomic<bool> modemLines_{true};
+    std::atomic<bool> counters_{true};
+    // Event thread's baseline.
+    bool eventBaseline_ = false;
+    int lastModem_ = 0;
+    std::uint32_t lastCounts_[8] = {};
+    // Line-status baseline (callers serialise clearCommError).
+    bool errorBaseline_ = false;
+    std::uint32_t errorCounts_[5] = {};
+};
+
+// Rates that termios names with a B constant; the others go through termios2 and BOTHER.
+bool IsStandardBaudRate(std::uint32_t rate);
+
+}  // namespace keldrin::serial
