@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -225,12 +227,17 @@ struct Chunk {
 
 class Device {
   public:
-    Device(const Options& o, int master, std::string slavePath, int logFd)
+    // keeper: our own descriptor of the device end, held open for the whole run; watch: an
+    // inotify descriptor watching the device end for opens and closes.
+    Device(const Options& o, int master, int keeper, int watch, int logFd)
         : options_(o),
           master_(master),
-          slavePath_(std::move(slavePath)),
+          keeper_(keeper),
+          watch_(watch),
           logFd_(logFd),
-          bootloader_(o.faults) {}
+          bootloader_(o.faults) {
+        ::tcgetattr(keeper_, &raw_);
+    }
 
     // Serves until a signal, --once or --pull-after ends it. Returns false on a fatal error.
     bool run();
@@ -238,20 +245,23 @@ class Device {
 
   private:
     void queue(const std::string& answer);
-    bool receive();  // false: the client side is gone for now
+    void receive();
     void flushDue();
-    void dropUndelivered();
+    void watchClients();
+    void clientLeft();
     int pollTimeoutMs() const;
 
     const Options& options_;
     int master_;
-    std::string slavePath_;
+    int keeper_;
+    int watch_;
     int logFd_;
+    termios raw_{};
     devsim::Bootloader bootloader_;
     std::deque<Chunk> out_;
     Clock::time_point lastDue_ = Clock::time_point::min();
-    bool connected_ = false;
-    bool everConnected_ = false;
+    long clients_ = 0;  // open descriptions of the device end, ours not counted
+    bool clientLeft_ = false;
     long received_ = 0;
     bool pulled_ = false;
     bool failed_ = false;
@@ -272,7 +282,7 @@ void Device::queue(const std::string& answer) {
     }
 }
 
-bool Device::receive() {
+void Device::receive() {
     char buf[4096];
     for (;;) {
         std::size_t want = sizeof buf;
@@ -281,21 +291,20 @@ bool Device::receive() {
                                          static_cast<std::size_t>(options_.pullAfter - received_));
         const ssize_t n = ::read(master_, buf, want);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return true;
-        if (n <= 0) return false;  // EIO: no client has the device open
+        if (n <= 0) return;
         received_ += n;
         if (logFd_ >= 0 && !writeAll(logFd_, buf, static_cast<std::size_t>(n))) {
             std::fprintf(stderr, "keldrin-devsim: cannot write the log: %s\n",
                          std::strerror(errno));
             failed_ = true;
-            return true;
+            return;
         }
         std::vector<std::string> answers;
         bootloader_.feed(buf, static_cast<std::size_t>(n), answers);
         for (const std::string& a : answers) queue(a);
         if (options_.pullAfter > 0 && received_ >= options_.pullAfter) {
             pulled_ = true;
-            return true;
+            return;
         }
     }
 }
@@ -316,66 +325,66 @@ void Device::flushDue() {
     }
 }
 
-void Device::dropUndelivered() {
-    out_.clear();
-    // Answers written before the hang-up was seen still wait in the device's input queue and
-    // would greet the next client; on a real line they would have been lost.
-    const int fd = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::tcflush(fd, TCIFLUSH);
-        ::close(fd);
+void Device::watchClients() {
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(watch_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+            if (e->mask & IN_OPEN) ++clients_;
+            if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && clients_ > 0 && --clients_ == 0)
+                clientLeft();
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
     }
 }
 
+void Device::clientLeft() {
+    clientLeft_ = true;
+    // What the client did not read would greet the next one; on a real line it is lost.
+    out_.clear();
+    ::tcflush(keeper_, TCIFLUSH);
+    // The pair outlives its clients, and with it any line settings and the exclusive-use flag
+    // the last client left: the next client must find the port raw and free (freed last, so a
+    // client that gets in finds the line already raw).
+    ::tcsetattr(keeper_, TCSANOW, &raw_);
+    ::ioctl(keeper_, TIOCNXCL);
+}
+
 int Device::pollTimeoutMs() const {
-    int timeout = connected_ ? -1 : 50;  // without a client, look for one now and then
-    if (!out_.empty()) {
-        const auto wait =
-            std::chrono::duration_cast<std::chrono::milliseconds>(out_.front().due - Clock::now())
-                .count() +
-            1;
-        const int w = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
-        timeout = timeout < 0 ? w : std::min(timeout, w);
-    }
-    return timeout;
+    if (out_.empty()) return -1;
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::milliseconds>(out_.front().due - Clock::now())
+            .count() +
+        1;
+    return static_cast<int>(std::clamp<long long>(wait, 0, 60000));
 }
 
 bool Device::run() {
     for (;;) {
         const bool wantOut =
             !out_.empty() && out_.front().due <= Clock::now() + std::chrono::milliseconds(1);
-        pollfd fds[2] = {
-            {signalPipe[0], POLLIN, 0},
-            {connected_ ? master_ : -1, static_cast<short>(POLLIN | (wantOut ? POLLOUT : 0)), 0}};
-        if (::poll(fds, 2, pollTimeoutMs()) < 0 && errno != EINTR) {
+        pollfd fds[3] = {{signalPipe[0], POLLIN, 0},
+                         {watch_, POLLIN, 0},
+                         {master_, static_cast<short>(POLLIN | (wantOut ? POLLOUT : 0)), 0}};
+        if (::poll(fds, 3, pollTimeoutMs()) < 0 && errno != EINTR) {
             std::fprintf(stderr, "keldrin-devsim: poll: %s\n", std::strerror(errno));
             return false;
         }
         if (fds[0].revents & POLLIN) return true;  // SIGINT or SIGTERM
-
-        if (!connected_) {
-            // A hung-up master reports POLLHUP at once, so it is polled apart, without waiting.
-            pollfd m{master_, POLLIN, 0};
-            if (::poll(&m, 1, 0) < 0) continue;
-            fds[1].revents = m.revents;
-        }
-        const short ev = fds[1].revents;
-        bool present = !(ev & POLLHUP);
-        if (ev & POLLIN) present = receive() && present;
+        // Opens and closes first: data that arrives is then known to come from a client that
+        // is there, or from one that has already gone and will never read the answer.
+        if (fds[1].revents & POLLIN) watchClients();
+        if (fds[2].revents & POLLIN) receive();
         if (failed_) return false;
         if (pulled_) return true;
-        if (present) {
-            connected_ = true;
-            everConnected_ = true;
-        } else {
-            if (connected_) dropUndelivered();
-            connected_ = false;
-            if (options_.once && everConnected_) return true;
-        }
-        if (connected_)
+        if (clientLeft_ && options_.once) return true;
+        if (clients_ > 0)
             flushDue();
         else
-            out_.clear();  // nobody hears it; a real line would lose it too
+            out_.clear();
     }
 }
 
@@ -419,11 +428,19 @@ int main(int argc, char** argv) {
     ::tcgetattr(slave, &tio);
     ::cfmakeraw(&tio);
     ::tcsetattr(slave, TCSANOW, &tio);
-    // The settings stay with the pair while the master is open, so the slave end can go:
-    // a client that closes the device is then seen as a hang-up.
-    ::close(slave);
+    // The device end stays open here for the whole run: the pair, and so the device path,
+    // lives on between clients, and clients are told apart by watching the path for opens and
+    // closes (the kernel reports those on device nodes too).
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0 ||
+        ::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        std::fprintf(stderr, "keldrin-devsim: cannot watch %s for clients: %s\n", name,
+                     std::strerror(errno));
+        return 1;
+    }
 
     const std::string device = name;
     std::string mapPath;
@@ -438,9 +455,12 @@ int main(int argc, char** argv) {
     std::printf("%s\n", device.c_str());
     std::fflush(stdout);
 
-    Device dev(options, master, device, logFd);
+    Device dev(options, master, slave, watch, logFd);
     int rc = dev.run() ? 0 : 1;
+    // Closing the master is what a client sees as the cable going.
     ::close(master);
+    ::close(slave);
+    ::close(watch);
 
     if (options.com != 0 && !devsim::removePortEntry(mapPath, options.com, device, error)) {
         std::fprintf(stderr, "keldrin-devsim: %s\n", error.c_str());

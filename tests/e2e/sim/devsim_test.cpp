@@ -1,8 +1,12 @@
 // keldrin-devsim from the outside: the built program, a client on its pseudo-terminal, and the
 // sample firmware of examples/.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -341,15 +345,34 @@ TEST_F(DevSim, OnceEndsWhenTheClientCloses) {
     EXPECT_EQ(sim.waitExit(Ms(3000)), 0);
 }
 
-TEST_F(DevSim, WithoutOnceServesTheNextClientRawAndFresh) {
+TEST_F(DevSim, WithoutOnceServesTheNextClientRawFreeAndFresh) {
     startDevice({});
-    // The answer reaches the port but is never read before the port is closed.
+    // The answer reaches the port but is never read; the client also takes the port for
+    // itself and leaves echo switched on, as a careless terminal program might.
     ASSERT_TRUE(client.send("E\r"));
     std::this_thread::sleep_for(Ms(100));
+    ASSERT_EQ(::ioctl(client.fd(), TIOCEXCL), 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(client.fd(), &t), 0);
+    t.c_lflag |= ECHO | ICANON;
+    ASSERT_EQ(::tcsetattr(client.fd(), TCSANOW, &t), 0);
     client.close();
-    // Give the device the moment a port that is switched off and on again also gives it to
-    // see the hang-up; a reopen within microseconds can still find the old answer.
-    std::this_thread::sleep_for(Ms(150));
+
+    // The device frees the port as soon as it has seen the client go (a client that reopens
+    // within microseconds can still find it taken; Keldrin clears the flag itself on close).
+    int exclusive = 1;
+    const auto deadline = Clock::now() + Ms(2000);
+    while (exclusive != 0 && Clock::now() < deadline) {
+        const int fd = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        ASSERT_EQ(::tcgetattr(fd, &t), 0);  // as this client finds the line, untouched
+        ::close(fd);
+        if (exclusive != 0) std::this_thread::sleep_for(Ms(10));
+    }
+    EXPECT_EQ(exclusive, 0) << "a client that is not root would get EBUSY";
+    EXPECT_EQ(t.c_lflag & (ECHO | ICANON), 0u) << "the line must be raw again";
+
     ASSERT_TRUE(client.open(sim.devicePath()));
     // Nothing of the last session is waiting, and nothing sent comes back as an echo.
     EXPECT_EQ(client.readFor(Ms(200)), "");
