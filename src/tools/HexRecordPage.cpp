@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <vector>
 
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
@@ -207,15 +208,27 @@ QByteArray HexRecordPage::fieldText(const QLineEdit* field) {
 
 void HexRecordPage::writeField(QLineEdit* field, const QByteArray& laidOut) {
     // A masked QLineEdit moves each character of setText() to the first position that takes it,
-    // so a blank inside a pair would shift the digits after it; overwriting position by position
-    // keeps every digit where it stands.
+    // and a "-" standing where a digit belongs skips to just after the next "-" of the mask. So
+    // a pair with its first digit missing is the one thing setText() cannot place: those digits
+    // are put in afterwards, position by position (one insert is far slower than one setText()).
+    QString placed;
+    std::vector<qsizetype> late;
+    for (qsizetype pos = 0; pos < laidOut.size(); pos += 3) {
+        const char first = laidOut[pos];
+        const char second = pos + 1 < laidOut.size() ? laidOut[pos + 1] : ' ';
+        if (first != ' ') {
+            placed += QLatin1Char(first);
+            if (second != ' ') placed += QLatin1Char(second);
+        } else if (second != ' ') {
+            late.push_back(pos + 1);
+        }
+        placed += QLatin1Char('-');
+    }
     const bool blocked = field->blockSignals(true);
-    field->setText(QString());
-    for (qsizetype pos = 0; pos < laidOut.size(); ++pos) {
-        const char c = laidOut[pos];
-        if (c == ' ' || c == '-') continue;
+    field->setText(placed);
+    for (qsizetype pos : late) {
         field->setCursorPosition(int(pos));
-        field->insert(QString(QLatin1Char(c)));
+        field->insert(QString(QLatin1Char(laidOut[pos])));
     }
     field->setCursorPosition(0);
     field->blockSignals(blocked);

@@ -203,12 +203,15 @@ class HexRecordPageTest : public QObject {
         page->mskEd_Data->setCursorPosition(4);
         QTest::keyClick(page->mskEd_Data, Qt::Key_Backspace);  // empties the 3 of 33
         QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7A"));
+        page->mskEd_Data->setCursorPosition(8);
+        QTest::keyClick(page->mskEd_Data, Qt::Key_Backspace);  // empties the A of 7A
+        QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7_"));
 
-        type(page->mskEd_ByteCount, "04");
-        QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7A-__"));
+        type(page->mskEd_ByteCount, "05");
+        QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7_-__-__"));
         page->mskEd_ByteCount->setText(QStringLiteral("00"));
         QVERIFY(!page->mskEd_Data->isEnabled());
-        QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7A-__"));
+        QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02-_3-7_-__-__"));
         type(page->mskEd_ByteCount, "01");
         QCOMPARE(shown(page->mskEd_Data), QStringLiteral("02"));
     }
