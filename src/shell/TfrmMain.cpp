@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -24,16 +25,25 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "logging/CaptureSwitch.h"
+#include "logging/LogFiles.h"
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "runner/CommandLine.h"
 #include "runner/CommandTable.h"
+#include "serial/SioComPort.h"
 #include "shell/ErrorLog.h"
 #include "shell/TfrmAbout.h"
 #include "shell/widgets/BalloonHint.h"
 #include "shell/widgets/BlinkingLabel.h"
+#include "shell/widgets/ByteLinesView.h"
+#include "shell/widgets/RadioGroup.h"
 #include "shell/widgets/StatusPanels.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
+#include "terminal/Transmitter.h"
+#include "tools/HexRecordPage.h"
 
 namespace keldrin {
 
@@ -82,6 +92,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     clientLayout->addWidget(Panel_Default);
     clientLayout->addWidget(Panel2);
     buildStatusBars();
+    buildTerminal();
 
     frmAbout = new TfrmAbout(this);
 
@@ -286,6 +297,10 @@ void TfrmMain::buildEngineeringView() {
         pcMain_PageControl->addTab(*s.member, QString::fromLatin1(s.caption));
     }
     buildProjectPage();
+    buildCommPortPage();
+    buildLoggingPage();
+    communication = new CommunicationPage(TabSheet3, Panel2);
+    hexRecord = new HexRecordPage(TabSheet2);
     setActiveTab(tabIndexOf(QStringLiteral("Project")));
 
     connectGuarded(pcMain_PageControl, &QTabWidget::currentChanged, this,
@@ -342,6 +357,105 @@ void TfrmMain::buildProjectPage() {
                    [this] { SpeedButton_ResizeClick(); });
     connectGuarded(SpeedButtonClose, &QPushButton::clicked, this, "SpeedButtonCloseClick",
                    [this] { SpeedButtonCloseClick(); });
+}
+
+void TfrmMain::buildCommPortPage() {
+    auto* page = new QVBoxLayout(TabSheet1);
+    page->setContentsMargins(4, 4, 4, 4);
+    CommPortPageLayout = page;
+    auto* options =
+        named(new QGroupBox(QStringLiteral("Terminal"), TabSheet1), "GroupBox_Terminal");
+    auto* column = new QVBoxLayout(options);
+    CheckBoxBeepOnSend = named(new QCheckBox(QStringLiteral("Beep On Send")), "CheckBoxBeepOnSend");
+    CheckBoxBeepOnSend->setToolTip(QStringLiteral("I want to listen a beep each Sending time"));
+    CheckBoxBeepOnReceive =
+        named(new QCheckBox(QStringLiteral("Beep On Receive")), "CheckBoxBeepOnReceive");
+    CheckBoxBeepOnReceive->setToolTip(
+        QStringLiteral("I want to listen a beep each Receiving time"));
+    chkRemoveASCII_cntrlCharsRX =
+        named(new QCheckBox(QStringLiteral("Remove ASCII control characters from RX")),
+              "chkRemoveASCII_cntrlCharsRX");
+    chkRemoveASCII_cntrlCharsRX->setToolTip(
+        QStringLiteral("Remove ASCII control characters from RX"));
+    chkRemoveASCII_cntrlCharsRX->setChecked(true);
+    for (QCheckBox* b : {CheckBoxBeepOnSend, CheckBoxBeepOnReceive, chkRemoveASCII_cntrlCharsRX})
+        column->addWidget(b);
+    page->addWidget(options);
+    page->addStretch(1);
+}
+
+void TfrmMain::buildLoggingPage() {
+    auto* page = new QHBoxLayout(TabSheet8);
+    RadioGroupTransmit = named(new RadioGroup(QStringLiteral("Transmit"),
+                                              {QStringLiteral("No writting"),
+                                               QStringLiteral("Write all Transmitted Data to Log"),
+                                               QStringLiteral("Write command/issue to Log"),
+                                               QStringLiteral("Write Name of a command to Log")},
+                                              TabSheet8),
+                               "RadioGroupTransmit");
+    RadioGroupReceive = named(new RadioGroup(QStringLiteral("Receive"),
+                                             {QStringLiteral("No writting"),
+                                              QStringLiteral("Write ALL Received Data to Log")},
+                                             TabSheet8),
+                              "RadioGroupReceive");
+    RadioGroupTransmit->setItemIndex(0);
+    RadioGroupReceive->setItemIndex(0);
+    page->addWidget(RadioGroupTransmit, 0, Qt::AlignTop);
+    page->addWidget(RadioGroupReceive, 0, Qt::AlignTop);
+    page->addStretch(1);
+}
+
+QString TfrmMain::TrafficLogFileName() const {
+    return TrafficLogFileNameFor(platform::applicationTitle());
+}
+
+void TfrmMain::buildTerminal() {
+    SioComPort1 = new serial::TSioComPort(QStringLiteral("SioComPort1"), this);
+    SioComPort1->setObjectName(QStringLiteral("SioComPort1"));
+    // The window's port: large queues, 38400 baud, two stop bits.
+    SioComPort1->SetInBufSize(1966080);
+    SioComPort1->SetOutBufSize(1966080);
+    SioComPort1->SetBaudRate(serial::br38400);
+    SioComPort1->SetStopbits(serial::sbTwo);
+    SioComPort1->SetWriteThreadPriority(serial::tpNormal);
+
+    capture = new CaptureSwitch(communication->chkSaveRx2File, SioComPort1, this);
+
+    TransmitLinks tx;
+    tx.port = SioComPort1;
+    tx.CheckBoxBeepOnSend = CheckBoxBeepOnSend;
+    tx.SpinEdit_DelayOnSent = SpinEdit_DelayOnSent;
+    tx.RadioGroupTransmit = RadioGroupTransmit;
+    tx.trafficLogFileName = [this] { return TrafficLogFileName(); };
+    tx.showSentCount = [this](const QString& t) { SBar->setPanelText(2, t); };
+    tx.showListName = [this](const QString& t) { SBar->setPanelText(7, t); };
+    tx.portNotOpen = [this] {
+        platform::alerts().show(kHintHeader, QStringLiteral("Please, open COM port first!"),
+                                platform::AlertPicture::Information, 1500);
+        transmitter->resetSending();
+    };
+    transmitter = new Transmitter(*communication, std::move(tx), this);
+
+    ReceiveLinks rx;
+    rx.port = SioComPort1;
+    rx.chkRemoveASCII_cntrlCharsRX = chkRemoveASCII_cntrlCharsRX;
+    rx.CheckBoxBeepOnReceive = CheckBoxBeepOnReceive;
+    rx.RadioGroupReceive = RadioGroupReceive;
+    rx.rxLogFileName = [this] { return capture->RxLogFileName; };
+    rx.trafficLogFileName = [this] { return TrafficLogFileName(); };
+    rx.showReceivedCount = [this](const QString& t) { SBar->setPanelText(5, t); };
+    receiver = new Receiver(*communication, std::move(rx), this);
+    SioComPort1->OnDataRecived = [this](serial::TSioComPort*, std::uint32_t count) {
+        receiver->SioComPort1DataRecived(count);
+    };
+
+    // Bringing the terminal to the front shows the newest received line.
+    pageChangeListeners.push_back([this](const QString& caption) {
+        if (caption != QLatin1String("Communication")) return;
+        ByteLinesView* view = communication->SynEditReceiving;
+        view->setTopLine(view->lineCount() - 1);
+        view->setCaretLine(view->lineCount() - 1);
+    });
 }
 
 void TfrmMain::buildStatusBars() {

@@ -21,12 +21,22 @@ class QSpinBox;
 class QTabWidget;
 class QTableWidget;
 class QToolButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace keldrin {
 
 class BlinkingLabel;
+class CaptureSwitch;
 class CommandTable;
+class CommunicationPage;
+class HexRecordPage;
+class RadioGroup;
+class Receiver;
+class Transmitter;
+namespace serial {
+class TSioComPort;
+}
 class ErrorLog;
 class HintController;
 class StatusPanels;
@@ -80,6 +90,33 @@ class TfrmMain : public QMainWindow {
     QPushButton* SpeedButtonSave = nullptr;     // "Save Project"
     QToolButton* SpeedButton_Resize = nullptr;  // "Auto Resize Columns"
     QPushButton* SpeedButtonClose = nullptr;
+
+    // --- the "CommPort" page
+    // ------------------------------------------------------------------------
+    QVBoxLayout* CommPortPageLayout = nullptr;
+    // terminal options -------------------------------------------------
+    QCheckBox* CheckBoxBeepOnSend = nullptr;
+    QCheckBox* CheckBoxBeepOnReceive = nullptr;
+    QCheckBox* chkRemoveASCII_cntrlCharsRX = nullptr;
+
+    // --- the "Logging" page
+    // -----------------------------------------------------------------------
+    RadioGroup* RadioGroupTransmit = nullptr;
+    RadioGroup* RadioGroupReceive = nullptr;
+
+    // --- the pages built by their subsystems -----------------------------------------------------
+    CommunicationPage* communication = nullptr;  // "Communication"
+    HexRecordPage* hexRecord = nullptr;          // "HEX Command CS"
+
+    // --- the serial port and the terminal
+    // ----------------------------------------------------------
+    serial::TSioComPort* SioComPort1 = nullptr;
+    Transmitter* transmitter = nullptr;
+    Receiver* receiver = nullptr;
+    CaptureSwitch* capture = nullptr;
+
+    // The traffic log beside the program, named after the application title.
+    QString TrafficLogFileName() const;
 
     // --- bars and menus -----------------------------------------------------------------------
     StatusPanels* SBar = nullptr;
@@ -145,6 +182,9 @@ class TfrmMain : public QMainWindow {
     void buildEngineeringView();
     void buildProjectPage();
     void buildStatusBars();
+    void buildCommPortPage();
+    void buildLoggingPage();
+    void buildTerminal();
     void countInstance(int delta);
     void shrinkAway();
 

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPlainTextEdit>
+
+namespace keldrin {
+
+// A read-only window of byte lines: each line is kept exactly as given (CR, LF and NUL
+// included) and shown on one row, control characters drawn as their visible symbols.
+class ByteLinesView : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    explicit ByteLinesView(QWidget* parent = nullptr);
+
+    int lineCount() const { return int(lines_.size()); }
+    QByteArray line(int index) const { return lines_.value(index); }
+    const QList<QByteArray>& lines() const { return lines_; }
+
+    void setLines(const QList<QByteArray>& lines);
+    void appendLine(const QByteArray& line);
+    void removeLine(int index);
+    // Empties the window, undo history included.
+    void clearLines();
+    // Index of the line that holds the caret (-1 when empty).
+    int caretLine() const;
+    void setCaretLine(int index);
+    // Scrolls so that `index` is the first line in view, as far as the window allows.
+    void setTopLine(int index);
+    int topLine() const;
+    void setShowSpecialChars(bool on);
+
+    // How a byte line is drawn.
+    static QString displayText(const QByteArray& line);
+
+  signals:
+    void lineDoubleClicked();
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    QList<QByteArray> lines_;
+};
+
+}  // namespace keldrin

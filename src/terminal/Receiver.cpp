@@ -1,0 +1,115 @@
+#include "terminal/Receiver.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+
+#include "logging/LogFiles.h"
+#include "platform/EventPump.h"
+#include "platform/Guard.h"
+#include "platform/Seams.h"
+#include "serial/SioComPort.h"
+#include "shell/widgets/ByteLinesView.h"
+#include "shell/widgets/RadioGroup.h"
+#include "shell/widgets/TerminalView.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/TextCodec.h"
+
+namespace keldrin {
+
+namespace {
+class DoubleClickTap : public QObject {
+  public:
+    std::function<void()> onDoubleClick;
+    explicit DoubleClickTap(QObject* parent) : QObject(parent) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonDblClick) return false;
+        guarded("JvLabel1DblClick", [this] { onDoubleClick(); });
+        return true;
+    }
+};
+}  // namespace
+
+Receiver::Receiver(CommunicationPage& page, ReceiveLinks links, QObject* parent)
+    : QObject(parent), page_(page), links_(std::move(links)) {
+    page_.SioTerminal1->OnProcessChar = [this](char& ch) { SioTerminal1ProcessChar(ch); };
+    connectGuarded(page_.SynEditReceiving, &ByteLinesView::lineDoubleClicked, this,
+                   "SynEditReceivingDblClick", [this] { SynEditReceivingDblClick(); });
+    connectGuarded(page_.chkBox_ShowSpecialChars, &QCheckBox::clicked, this,
+                   "chkBox_ShowSpecialCharsClick", [this] { chkBox_ShowSpecialCharsClick(); });
+    auto* tap = new DoubleClickTap(this);
+    tap->onDoubleClick = [this] { JvLabel1DblClick(); };
+    page_.JvLabel1->installEventFilter(tap);
+}
+
+void Receiver::SioComPort1DataRecived(std::uint32_t) {
+    // Handlers run nested inside this one's event pumping, another block's included; the block
+    // is kept locally so every step below works on the bytes this call read.
+    const QByteArray block = links_.port->ReadAllWaiting();
+    LastRxBlock = block;
+    const bool capturing = page_.chkSaveRx2File->isChecked();
+    if (capturing && links_.rxLogFileName) AppendLogLine(links_.rxLogFileName(), block);
+    RxAccumulator.append(block);
+    if (links_.chkRemoveASCII_cntrlCharsRX && links_.chkRemoveASCII_cntrlCharsRX->isChecked())
+        RxAccumulator = Trim(RxAccumulator);
+    if (capturing) return;
+
+    PumpOnce();
+    page_.SioTerminal1->feed(block);
+    ByteLinesView* window = page_.SynEditReceiving;
+    window->appendLine(block);
+    PumpOnce();
+    if (page_.chkbx_RXAutoscroll->isChecked()) window->setTopLine(window->lineCount() - 1);
+    PumpOnce();
+    // The first line stays: it is the window's title line or the first block after emptying.
+    if (window->lineCount() >= page_.SpinEdit_RX_maxLines->value() && window->lineCount() > 1)
+        window->removeLine(1);
+    PumpOnce();
+    if (links_.CheckBoxBeepOnReceive && links_.CheckBoxBeepOnReceive->isChecked()) {
+        platform::Beep(560, 50);
+        PumpOnce();
+        platform::Beep(480, 50);
+        PumpOnce();
+    }
+    if (links_.RadioGroupReceive && links_.RadioGroupReceive->itemIndex() == 1 &&
+        links_.trafficLogFileName)
+        AppendLogLine(links_.trafficLogFileName(), "Received:\t" + ControlCharsToSpaces(block));
+}
+
+void Receiver::SioTerminal1ProcessChar(char&) {
+    ++ReceivedCharCount;
+    if (links_.showReceivedCount) links_.showReceivedCount(QString::number(ReceivedCharCount));
+    PumpOnce();
+}
+
+void Receiver::JvLabel1DblClick() {
+    page_.SynEditReceiving->clearLines();
+}
+
+QString Receiver::codeText(const QByteArray& line) {
+    QString out;
+    for (char c : line)
+        out += QStringLiteral("-$") +
+               QString::fromLatin1(ValueToHex(static_cast<unsigned char>(c), 2));
+    return out;
+}
+
+void Receiver::SynEditReceivingDblClick() {
+    const int index = page_.SynEditReceiving->caretLine();
+    platform::InfoBox(codeText(index < 0 ? QByteArray() : page_.SynEditReceiving->line(index)));
+}
+
+void Receiver::chkBox_ShowSpecialCharsClick() {
+    const bool on = page_.chkBox_ShowSpecialChars->isChecked();
+    page_.SynEditReceiving->setShowSpecialChars(on);
+    QTextOption option = page_.SynEditSending->document()->defaultTextOption();
+    QTextOption::Flags flags = option.flags();
+    flags.setFlag(QTextOption::ShowTabsAndSpaces, on);
+    flags.setFlag(QTextOption::ShowLineAndParagraphSeparators, on);
+    option.setFlags(flags);
+    page_.SynEditSending->document()->setDefaultTextOption(option);
+}
+
+}  // namespace keldrin
