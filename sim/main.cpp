@@ -1,6 +1,6 @@
 // keldrin-devsim: a simulated device on a pseudo-terminal, so that Keldrin can be run, shown and
-// tested without hardware. Prints the device path as its first line, then serves until SIGINT or
-// SIGTERM (or, with --once, until its client closes the port).
+// tested without hardware. Prints the device path as its first line, then serves until SIGINT,
+// SIGTERM or SIGHUP (or, with --once, until its client closes the port).
 
 #include <fcntl.h>
 #include <getopt.h>
@@ -33,7 +33,7 @@ using Clock = std::chrono::steady_clock;
 const char kUsage[] =
     "Usage: keldrin-devsim [options]\n"
     "Plays a small bootloader on a pseudo-terminal and prints the device path as its first\n"
-    "line. Ends on SIGINT or SIGTERM.\n"
+    "line. Ends on SIGINT, SIGTERM or SIGHUP.\n"
     "\n"
     "The device (every command ends with CR; answers end with CR LF):\n"
     "  ID                 answers \"KELDRIN-SIM 1.0\" and \"OK\"\n"
@@ -373,7 +373,7 @@ bool Device::run() {
             std::fprintf(stderr, "keldrin-devsim: poll: %s\n", std::strerror(errno));
             return false;
         }
-        if (fds[0].revents & POLLIN) return true;  // SIGINT or SIGTERM
+        if (fds[0].revents & POLLIN) return true;  // SIGINT, SIGTERM or SIGHUP
         // Opens and closes first: data that arrives is then known to come from a client that
         // is there, or from one that has already gone and will never read the answer.
         if (fds[1].revents & POLLIN) watchClients();
@@ -405,6 +405,8 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal window should not leave a stale port map entry behind either.
+    ::sigaction(SIGHUP, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     int logFd = -1;

@@ -338,6 +338,21 @@ TEST_F(DevSim, PortMapBesideTheProgramWithoutKeldrinPorts) {
     EXPECT_EQ(readFile(dir.file("Keldrin.ports")), "");
 }
 
+TEST_F(DevSim, EachEndingSignalCleansUp) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        const std::string map = dir.file("ports"), image = dir.file("image.bin");
+        writeFile(map, "# bench\n");
+        std::filesystem::remove(image);
+        SimProcess one;
+        ASSERT_TRUE(one.start({"--com", "5", "--image", image}, {{"KELDRIN_PORTS", map}}));
+        EXPECT_EQ(readFile(map), "# bench\nCOM5=" + one.devicePath() + "\n");
+        EXPECT_EQ(one.stop(sig), 0);
+        EXPECT_EQ(readFile(map), "# bench\n");
+        EXPECT_TRUE(std::filesystem::exists(image));
+    }
+}
+
 TEST_F(DevSim, OnceEndsWhenTheClientCloses) {
     startDevice({"--once"});
     EXPECT_EQ(ask("E\r"), kOk);
