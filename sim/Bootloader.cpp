@@ -152,17 +152,29 @@ bool Bootloader::applyRecord(const std::vector<std::uint8_t>& record) {
     const std::uint8_t* data = record.data() + 4;
 
     switch (type) {
-        case 0x00:
+        case 0x00: {
+            auto addressOf = [&](std::size_t i) -> std::uint32_t {
+                return segmented_ ? base_ + ((offset + i) & 0xFFFF)
+                                  : base_ + offset + static_cast<std::uint32_t>(i);
+            };
+            // Count the pages this record would add before touching any, so a refused record
+            // leaves the image as it was.
+            std::size_t newPages = 0;
             for (std::size_t i = 0; i < count; ++i) {
-                const std::uint32_t address = segmented_
-                                                  ? base_ + ((offset + i) & 0xFFFF)
-                                                  : base_ + offset + static_cast<std::uint32_t>(i);
+                const std::uint32_t page = addressOf(i) >> 12;
+                if (pages_.count(page) == 0 && (i == 0 || (addressOf(i - 1) >> 12) != page))
+                    ++newPages;
+            }
+            if (pages_.size() + newPages > kMaxImagePages) return false;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::uint32_t address = addressOf(i);
                 Page& page = pages_[address >> 12];
                 page.bytes[address & 0xFFF] = data[i];
-                page.written[address & 0xFFF] = true;
+                page.written.set(address & 0xFFF);
                 sum_ = static_cast<std::uint16_t>(sum_ + data[i]);
             }
             return true;
+        }
         case 0x01:
             if (count != 0) return false;
             // End of a file: the next file starts from address 0 again.
@@ -227,7 +239,7 @@ bool Bootloader::image(std::string& bytes, std::string& error) const {
     bool any = false;
     for (const auto& [index, page] : pages_) {
         for (unsigned i = 0; i < 4096; ++i) {
-            if (!page.written[i]) continue;
+            if (!page.written.test(i)) continue;
             const std::uint64_t address = (static_cast<std::uint64_t>(index) << 12) + i;
             if (!any) low = address;
             any = true;
@@ -243,7 +255,7 @@ bool Bootloader::image(std::string& bytes, std::string& error) const {
     bytes.assign(static_cast<std::size_t>(high - low), '\xFF');
     for (const auto& [index, page] : pages_) {
         for (unsigned i = 0; i < 4096; ++i) {
-            if (!page.written[i]) continue;
+            if (!page.written.test(i)) continue;
             const std::uint64_t address = (static_cast<std::uint64_t>(index) << 12) + i;
             bytes[static_cast<std::size_t>(address - low)] = static_cast<char>(page.bytes[i]);
         }

@@ -3,6 +3,7 @@
 // message. Pure logic: bytes in, answers out; the pseudo-terminal lives in main.cpp.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -29,6 +30,10 @@ class Bootloader {
 
     // The 16-bit sum of the data bytes of every data record applied since the last erase.
     std::uint16_t checksum() const { return sum_; }
+
+    // The most image the device holds, like the flash of a real one; a data record that would
+    // need more is refused, so a runaway sender cannot exhaust memory.
+    static constexpr std::size_t kMaxImagePages = 16384;  // 64 MiB
 
     // The image from its lowest to its highest written address, gaps filled with 0xFF.
     // Fails (returns false, says why) when the span is too large to be a sensible file.
@@ -61,7 +66,7 @@ class Bootloader {
     // Image in 4 KiB pages; a page keeps which of its bytes were written.
     struct Page {
         std::uint8_t bytes[4096];
-        bool written[4096];
+        std::bitset<4096> written;
     };
     std::map<std::uint32_t, Page> pages_;
     std::uint16_t sum_ = 0;

@@ -200,6 +200,49 @@ TEST_F(DevSim, ImageFollowsSegmentAddressesAndFillsGaps) {
     EXPECT_EQ(readFile(image), std::string("\xA1\xB2\xFF\xFF\xC3", 5));
 }
 
+// A text record with its record checksum.
+std::string record(unsigned type, unsigned address, const std::string& data) {
+    char head[16];
+    std::snprintf(head, sizeof head, ":%02X%04X%02X", static_cast<unsigned>(data.size()), address,
+                  type);
+    std::string text = head;
+    unsigned sum = data.size() + (address >> 8) + (address & 0xFF) + type;
+    for (unsigned char b : data) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", b);
+        text += pair;
+        sum += b;
+    }
+    char cs[3];
+    std::snprintf(cs, sizeof cs, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    return text + cs;
+}
+
+TEST_F(DevSim, HoldsAtMost64MiBOfImage) {
+    startDevice({});
+    // One byte at the start of each 4 KiB page, one page more than the device holds.
+    const unsigned pages = 16384;
+    std::string burst;
+    for (unsigned page = 0; page <= pages; ++page) {
+        const unsigned address = page * 4096;
+        if ((address & 0xFFFF) == 0)
+            burst += record(0x04, 0, std::string{char(address >> 24), char(address >> 16)});
+        burst += record(0x00, address & 0xFFFF, "\x5A");
+    }
+    ASSERT_TRUE(client.send(burst));
+    const std::size_t extended = pages / 16 + 1;
+    std::string answers;
+    const std::size_t expectedSize = (extended + pages) * kOk.size() + kErr.size();
+    const auto deadline = Clock::now() + Ms(20000);
+    while (answers.size() < expectedSize && Clock::now() < deadline)
+        answers += client.readFor(Ms(50));
+    ASSERT_EQ(answers.size(), expectedSize);
+    EXPECT_EQ(answers.find(kErr), answers.size() - kErr.size()) << "only the last page is refused";
+    // Pages already held still take data.
+    EXPECT_EQ(ask(record(0x04, 0, std::string(2, '\0'))), kOk);
+    EXPECT_EQ(ask(record(0x00, 0x0001, "\x01")), kOk);
+}
+
 TEST_F(DevSim, EmptyImageIsAnEmptyFile) {
     const std::string image = dir.file("image.bin");
     writeFile(image, "old content");
