@@ -225,6 +225,8 @@ struct Chunk {
     std::string bytes;
 };
 
+const std::size_t kMaxQueuedChunks = 1 << 18;
+
 class Device {
   public:
     // keeper: our own descriptor of the device end, held open for the whole run; watch: an
@@ -268,6 +270,9 @@ class Device {
 };
 
 void Device::queue(const std::string& answer) {
+    // A client that sends without ever reading would otherwise grow this without end; a real
+    // device's transmit buffer overflows too.
+    if (out_.size() >= kMaxQueuedChunks) return;
     const auto now = Clock::now();
     auto due = std::max(now + std::chrono::milliseconds(options_.delayMs), lastDue_);
     if (options_.splitMs > 0) {
@@ -312,16 +317,28 @@ void Device::receive() {
 void Device::flushDue() {
     const auto now = Clock::now();
     while (!out_.empty() && out_.front().due <= now) {
-        Chunk& c = out_.front();
-        const ssize_t n = ::write(master_, c.bytes.data(), c.bytes.size());
+        // Everything that is due goes out in one write, not one write per answer.
+        std::string batch;
+        for (auto it = out_.begin(); it != out_.end() && it->due <= now && batch.size() < 65536;
+             ++it)
+            batch += it->bytes;
+        const ssize_t n = ::write(master_, batch.data(), batch.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return;  // the client is not reading; wait for POLLOUT
         if (n < 0) {
             out_.clear();
             return;
         }
-        c.bytes.erase(0, static_cast<std::size_t>(n));
-        if (c.bytes.empty()) out_.pop_front();
+        for (std::size_t left = static_cast<std::size_t>(n); left > 0;) {
+            Chunk& c = out_.front();
+            if (c.bytes.size() <= left) {
+                left -= c.bytes.size();
+                out_.pop_front();
+            } else {
+                c.bytes.erase(0, left);
+                left = 0;
+            }
+        }
     }
 }
 

@@ -243,6 +243,21 @@ TEST_F(DevSim, HoldsAtMost64MiBOfImage) {
     EXPECT_EQ(ask(record(0x00, 0x0001, "\x01")), kOk);
 }
 
+TEST_F(DevSim, AClientThatNeverReadsLosesAnswersNotTheDevice) {
+    startDevice({});
+    // Far more sync bytes than the device keeps answers for, sent without reading any answer.
+    const std::size_t sent = 300000;
+    ASSERT_TRUE(client.send(std::string(sent, '=')));
+    std::string answers;
+    for (std::string more = client.readFor(Ms(300)); !more.empty(); more = client.readFor(Ms(300)))
+        answers += more;
+    const std::string sync = "SYNC\r\n";
+    ASSERT_EQ(answers.size() % sync.size(), 0u);
+    EXPECT_LT(answers.size() / sync.size(), sent);
+    EXPECT_GT(answers.size() / sync.size(), sent / 2);
+    EXPECT_EQ(ask("ID\r"), "KELDRIN-SIM 1.0\r\nOK\r\n");
+}
+
 TEST_F(DevSim, EmptyImageIsAnEmptyFile) {
     const std::string image = dir.file("image.bin");
     writeFile(image, "old content");
