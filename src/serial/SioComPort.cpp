@@ -3,8 +3,6 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include "platform/Guard.h"
-
 namespace keldrin::serial {
 
 namespace {
@@ -18,6 +16,9 @@ constexpr std::uint32_t kOptionBits[] = {fParity, fDsrSensitivity, fTXContinueOn
                                          fNull};
 constexpr const char* kParityLetter[] = {"N", "O", "E", "M", "S"};
 constexpr const char* kStopText[] = {"1", "1.5", "2"};
+
+// The port's own message through the hand-off: the device went away (data: the session).
+constexpr int kDeviceLost = 100;
 
 template <typename E>
 E inRange(E v, int count, E fallback) {
@@ -346,6 +347,10 @@ void TSioComPort::coreEvent(TSioCoreEvent kind, std::uint32_t data, std::excepti
 
 void TSioComPort::dispatch(const SioSyncMessage& message) {
     if (closing_ || destroying_) return;
+    if (message.kind == kDeviceLost) {
+        if (message.data == session_.load() && IsOpen()) Close();
+        return;
+    }
     const auto kind = static_cast<TSioCoreEvent>(message.kind);
     if (OnSyncEvent) OnSyncEvent(this, kind, message.data);
     switch (kind) {
@@ -380,16 +385,12 @@ void TSioComPort::dispatch(const SioSyncMessage& message) {
 
 void TSioComPort::deviceLost() {
     // On the event thread: the port closes in order on the window thread, where OnPortClose
-    // runs as for any close. A port closed (or reopened) meanwhile is left alone.
-    const unsigned session = session_.load();
-    QMetaObject::invokeMethod(
-        this,
-        [this, session] {
-            guarded("SioComPortDeviceLost", [&] {
-                if (session == session_.load() && IsOpen()) Close();
-            });
-        },
-        Qt::QueuedConnection);
+    // runs as for any close. A port closed meanwhile has its slot disabled and gets nothing; a
+    // port reopened meanwhile is another session and is left alone.
+    SioSyncMessage message;
+    message.kind = kDeviceLost;
+    message.data = session_.load();
+    SioSafeSync::Post(syncSlot_, message);
 }
 
 }  // namespace keldrin::serial

@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "platform/Seams.h"
+#include "serial/SioSafeSync.h"
 #include "serial/platform/PortMap.h"
 
 namespace keldrin::serial {
@@ -73,13 +74,9 @@ std::string errorText(const std::exception_ptr& error) {
 }  // namespace
 
 void ShowThreadError(const std::string& text) {
-    if (auto* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            app, [text] { platform::ErrorBox(QString::fromLocal8Bit(text.c_str())); },
-            Qt::QueuedConnection);
-    } else {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
+    const bool posted =
+        SioSafeSync::PostWork([text] { platform::ErrorBox(QString::fromLocal8Bit(text.c_str())); });
+    if (!posted) std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 TSioComPortCore::TSioComPortCore() {

@@ -1,11 +1,17 @@
 #include "serial/SioSafeSync.h"
 
+#include <errno.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -26,12 +32,25 @@ struct PendingCall {
     bool done = false;  // guarded by the hand-off's mutex
 };
 
+// One call on its way to the window thread. The queue is ours, under our own mutex, and the
+// window thread is woken through an eventfd: every hand-over between the threads is visible to
+// the thread checker, and calls keep their order.
+struct Queued {
+    std::uint32_t id = 0;
+    SioSyncMessage message;
+    std::shared_ptr<PendingCall> call;  // null for posts nobody waits for
+    std::function<void()> work;         // set for PostWork
+};
+
 struct SyncState {
     std::mutex mutex;
     std::condition_variable changed;
     Slot table[SioSafeSync::kSlotCount];
     std::uint32_t nextId = 1;
-    QPointer<QObject> receiver;  // lives on the window thread
+    std::deque<Queued> queue;
+    int wakeFd = -1;
+    QThread* windowThread = nullptr;
+    QPointer<QSocketNotifier> notifier;  // lives on the window thread
 };
 
 SyncState& state() {
@@ -53,20 +72,66 @@ bool callable(SyncState& s, std::uint32_t id) {
 }
 
 // On the window thread: runs the handler when the slot still wants it, then releases the caller.
-void receive(std::uint32_t id, const SioSyncMessage& message,
-             const std::shared_ptr<PendingCall>& call) {
+void receive(Queued& item) {
     SyncState& s = state();
+    if (item.work) {
+        guarded("SioSafeSync", [&] { item.work(); });
+        return;
+    }
     SioSyncHandler handler;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (callable(s, id)) handler = findSlot(s, id)->handler;
+        if (callable(s, item.id)) handler = findSlot(s, item.id)->handler;
     }
-    if (handler) guarded("SioSafeSync", [&] { handler(message); });
-    {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        call->done = true;
+    if (handler) guarded("SioSafeSync", [&] { handler(item.message); });
+    if (item.call) {
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            item.call->done = true;
+        }
+        s.changed.notify_all();
     }
-    s.changed.notify_all();
+}
+
+// The window thread's side of the eventfd: everything queued, in order, one at a time.
+void drainQueue() {
+    SyncState& s = state();
+    std::uint64_t count;
+    while (::read(s.wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    for (;;) {
+        Queued item;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            if (s.queue.empty()) return;
+            item = std::move(s.queue.front());
+            s.queue.pop_front();
+        }
+        receive(item);
+    }
+}
+
+// Under the mutex, on the window thread: the eventfd and its notifier, once per application.
+void ensureReceiver(SyncState& s) {
+    if (s.notifier) return;
+    if (s.wakeFd < 0) s.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (s.wakeFd < 0) return;
+    auto* app = QCoreApplication::instance();
+    auto* notifier = new QSocketNotifier(s.wakeFd, QSocketNotifier::Read, app);
+    notifier->setObjectName(QStringLiteral("SioSafeSyncObjWnd"));
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { drainQueue(); });
+    s.notifier = notifier;
+    s.windowThread = QThread::currentThread();
+}
+
+bool enqueue(SyncState& s, Queued item) {
+    // Called with the mutex held.
+    if (!s.notifier || s.wakeFd < 0) return false;
+    s.queue.push_back(std::move(item));
+    const std::uint64_t one = 1;
+    while (::write(s.wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+    return true;
 }
 
 }  // namespace
@@ -74,11 +139,7 @@ void receive(std::uint32_t id, const SioSyncMessage& message,
 std::uint32_t SioSafeSync::TakeSlot(SioSyncHandler handler) {
     SyncState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.receiver) {
-        auto* app = QCoreApplication::instance();
-        s.receiver = new QObject(app);
-        s.receiver->setObjectName(QStringLiteral("SioSafeSyncObjWnd"));
-    }
+    ensureReceiver(s);
     for (auto& slot : s.table) {
         if (slot.used) continue;
         slot.used = true;
@@ -115,26 +176,32 @@ void SioSafeSync::ClearSlot(std::uint32_t id) {
 
 bool SioSafeSync::Call(std::uint32_t id, const SioSyncMessage& message, int timeoutMs) {
     SyncState& s = state();
-    QPointer<QObject> receiver;
-    {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (!callable(s, id)) return false;
-        receiver = s.receiver;
-    }
-    if (!receiver) return false;
     auto call = std::make_shared<PendingCall>();
-    if (QThread::currentThread() == receiver->thread()) {
-        receive(id, message, call);
-    } else {
-        QMetaObject::invokeMethod(
-            receiver.data(), [id, message, call] { receive(id, message, call); },
-            Qt::QueuedConnection);
-        std::unique_lock<std::mutex> lock(s.mutex);
-        s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0),
-                           [&] { return call->done || !callable(s, id); });
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (!callable(s, id)) return false;
+    if (QThread::currentThread() == s.windowThread) {
+        lock.unlock();
+        Queued item{id, message, call, {}};
+        receive(item);
+        lock.lock();
+        return callable(s, id);
     }
-    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!enqueue(s, Queued{id, message, call, {}})) return false;
+    s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0),
+                       [&] { return call->done || !callable(s, id); });
     return callable(s, id);
+}
+
+void SioSafeSync::Post(std::uint32_t id, const SioSyncMessage& message) {
+    SyncState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (callable(s, id)) enqueue(s, Queued{id, message, nullptr, {}});
+}
+
+bool SioSafeSync::PostWork(std::function<void()> work) {
+    SyncState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return enqueue(s, Queued{0, {}, nullptr, std::move(work)});
 }
 
 }  // namespace keldrin::serial

@@ -35,6 +35,12 @@ class SioSafeSync {
     // From any thread. Runs the handler on the window thread. True when the slot is still
     // enabled afterwards, whether or not the handler finished within `timeoutMs`.
     static bool Call(std::uint32_t id, const SioSyncMessage& message, int timeoutMs);
+    // From any thread, without waiting: the slot's handler gets the message on the window
+    // thread if the slot is still enabled then.
+    static void Post(std::uint32_t id, const SioSyncMessage& message);
+    // From any thread, without waiting: runs `work` on the window thread. False when there is
+    // no window thread to run it (no slot was ever taken).
+    static bool PostWork(std::function<void()> work);
 };
 
 }  // namespace keldrin::serial

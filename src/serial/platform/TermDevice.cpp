@@ -5,6 +5,8 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -102,7 +104,11 @@ TermDevice::OpenResult TermDevice::open(const std::string& path, int* error) {
     }
     // Keeps other openers out (root excepted, which the flock still stops if it asks).
     ioctl(fd, TIOCEXCL);
+    struct stat st {};
+    const unsigned devMajor = fstat(fd, &st) == 0 ? major(st.st_rdev) : 0;
     fd_ = fd;
+    // Unix98 pseudo-terminal slaves (136-143) and the old BSD ones (3).
+    pseudo_ = (devMajor >= 136 && devMajor <= 143) || devMajor == 3;
     haveLast_ = false;
     modemLines_ = true;
     counters_ = true;
@@ -135,14 +141,7 @@ bool TermDevice::setupComm(std::uint32_t, std::uint32_t) {
     return fd_ >= 0;
 }
 
-bool TermDevice::setCommState(const Dcb& dcb) {
-    if (fd_ < 0) return false;
-    struct termios old {};
-    if (tcgetattr(fd_, &old) != 0) return false;
-    std::uint32_t oldRate = 0;
-    if (detail::GetBaud(fd_, &oldRate) != 0) oldRate = rateOfCode(cfgetospeed(&old));
-
-    // What the line cannot do is refused before anything changes.
+bool DcbToTermios(const Dcb& dcb, termios& t) {
     tcflag_t size;
     switch (dcb.ByteSize) {
         case 5:
@@ -201,7 +200,6 @@ bool TermDevice::setCommState(const Dcb& dcb) {
     if (dcb.BaudRate == 0) return false;
     const bool rtsCts = (dcb.Flags & (fOutxCtsFlow | fRtsControlHandshake)) != 0;
 
-    struct termios t = old;
     cfmakeraw(&t);
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= size | parity | stop | CLOCAL | CREAD | (rtsCts ? CRTSCTS : 0);
@@ -214,14 +212,29 @@ bool TermDevice::setCommState(const Dcb& dcb) {
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     speed_t code;
-    const bool standard = speedCode(dcb.BaudRate, &code);
-    if (standard) cfsetspeed(&t, code);
+    if (speedCode(dcb.BaudRate, &code)) cfsetspeed(&t, code);
+    return true;
+}
+
+bool TermDevice::setCommState(const Dcb& dcb) {
+    if (fd_ < 0) return false;
+    struct termios old {};
+    if (tcgetattr(fd_, &old) != 0) return false;
+    std::uint32_t oldRate = 0;
+    if (detail::GetBaud(fd_, &oldRate) != 0) oldRate = rateOfCode(cfgetospeed(&old));
+
+    // What the line cannot do is refused before anything changes.
+    struct termios t = old;
+    if (!DcbToTermios(dcb, t)) return false;
+    const bool standard = IsStandardBaudRate(dcb.BaudRate);
 
     auto restore = [&] {
         tcsetattr(fd_, TCSANOW, &old);
         if (oldRate && !IsStandardBaudRate(oldRate)) detail::SetCustomBaud(fd_, oldRate);
     };
-    if (tcsetattr(fd_, TCSANOW, &t) != 0) {
+    // The C library reports EINVAL when a pseudo-terminal dropped the parity or data bits it
+    // was given; the rest was applied and is checked below like on any device.
+    if (tcsetattr(fd_, TCSANOW, &t) != 0 && !(pseudo_ && errno == EINVAL)) {
         restore();
         return false;
     }
@@ -231,7 +244,8 @@ bool TermDevice::setCommState(const Dcb& dcb) {
     }
     // tcsetattr succeeds when any part was taken; a driver that dropped a bit refused it.
     struct termios now {};
-    const tcflag_t cmask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    const tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR;
+    const tcflag_t cmask = (pseudo_ ? 0 : framing) | CSTOPB | CRTSCTS;
     const tcflag_t imask = IXON | IXOFF | INPCK;
     if (tcgetattr(fd_, &now) != 0 || (now.c_cflag & cmask) != (t.c_cflag & cmask) ||
         (now.c_iflag & imask) != (t.c_iflag & imask)) {
@@ -276,6 +290,10 @@ bool TermDevice::getCommState(Dcb& dcb) const {
         d.Parity = (t.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
     else
         d.Parity = (t.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    if (pseudo_ && haveLast_) {
+        d.ByteSize = last_.ByteSize;
+        d.Parity = last_.Parity;
+    }
     if (!(t.c_cflag & CSTOPB))
         d.StopBits = ONESTOPBIT;
     else

@@ -5,6 +5,8 @@
 // read, write, purge, modem lines and line events). Every call returns at once; nothing here
 // waits for the device.
 
+#include <termios.h>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -64,13 +66,15 @@ class TermDevice {
     // modem lines compared with the previous call. The first call after open takes the baseline.
     std::uint32_t lineEvents();
 
-    // True when the device has no modem lines or counters (a pseudo-terminal).
-    bool hasModemLines() const { return modemLines_; }
+    // A pseudo-terminal: no line, so it holds no data bits or parity (the kernel keeps it at
+    // eight bits without parity); the block's framing is remembered instead of refused.
+    bool isPseudoTerminal() const { return pseudo_; }
 
   private:
     int fd_ = -1;
     Dcb last_{};  // the fields termios cannot hold (limits, unused characters) are kept here
     bool haveLast_ = false;
+    bool pseudo_ = false;
     // Learnt from the first refusal; read and written by the main and the event thread.
     std::atomic<bool> modemLines_{true};
     std::atomic<bool> counters_{true};
@@ -82,6 +86,11 @@ class TermDevice {
     bool errorBaseline_ = false;
     std::uint32_t errorCounts_[5] = {};
 };
+
+// The terminal attributes of a control block, on top of `t` (which keeps what the block does not
+// speak of). False when the block asks for what a Linux terminal cannot do: data bits other than
+// 5 to 8, an unknown parity or stop-bit code, the DTR/DSR handshake, a rate of 0.
+bool DcbToTermios(const Dcb& dcb, termios& t);
 
 // Rates that termios names with a B constant; the others go through termios2 and BOTHER.
 bool IsStandardBaudRate(std::uint32_t rate);

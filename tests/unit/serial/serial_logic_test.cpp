@@ -15,6 +15,7 @@
 #include "serial/SioCircularBuffer.h"
 #include "serial/SioComPort.h"
 #include "serial/platform/PortMap.h"
+#include "serial/platform/TermDevice.h"
 
 using namespace keldrin::serial;
 
@@ -236,6 +237,85 @@ TEST(PortDcb, ApplyDcbRefusesAWrongLength) {
         EXPECT_STREQ(e.what(), "Error setting parameters from DCB - SioComPort1 ");
     }
     EXPECT_EQ(port.BaudRate(), br115200);
+}
+
+// ---- control block onto terminal attributes ----
+
+TEST(TermiosMapping, FramingFlowAndRawLine) {
+    struct Case {
+        const char* what;
+        std::uint8_t size, parity, stop;
+        std::uint32_t flags;
+        tcflag_t cflags, iflags;  // expected under the masks below
+    } cases[] = {
+        {"8N1", 8, NOPARITY, ONESTOPBIT, 0x1011, CS8, 0},
+        {"7E2", 7, EVENPARITY, TWOSTOPBITS, 0x1011, CS7 | PARENB | CSTOPB, 0},
+        {"6O1", 6, ODDPARITY, ONESTOPBIT, 0x1011, CS6 | PARENB | PARODD, 0},
+        {"5M1.5", 5, MARKPARITY, ONE5STOPBITS, 0x1011, CS5 | PARENB | PARODD | CMSPAR | CSTOPB, 0},
+        {"8S1", 8, SPACEPARITY, ONESTOPBIT, 0x1011, CS8 | PARENB | CMSPAR, 0},
+        {"rts/cts", 8, NOPARITY, ONESTOPBIT, 0x2005, CS8 | CRTSCTS, 0},
+        {"xon/xoff", 8, NOPARITY, ONESTOPBIT, 0x1311, CS8, IXON | IXOFF},
+        {"parity check", 8, EVENPARITY, ONESTOPBIT, 0x1013, CS8 | PARENB, INPCK},
+    };
+    const tcflag_t cmask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    const tcflag_t imask = IXON | IXOFF | INPCK;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        termios t{};
+        t.c_iflag = ICRNL | IXON | ISTRIP;  // a cooked line to start from
+        t.c_oflag = OPOST | ONLCR;
+        t.c_lflag = ECHO | ICANON | ISIG;
+        Dcb d{};
+        d.BaudRate = 9600;
+        d.ByteSize = c.size;
+        d.Parity = c.parity;
+        d.StopBits = c.stop;
+        d.Flags = c.flags;
+        d.XonChar = 0x11;
+        d.XoffChar = 0x13;
+        ASSERT_TRUE(DcbToTermios(d, t));
+        EXPECT_EQ(t.c_cflag & cmask, c.cflags);
+        EXPECT_EQ(t.c_iflag & imask, c.iflags);
+        EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(t.c_iflag & (ICRNL | ISTRIP), 0u) << "no translation on a raw line";
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG), 0u);
+        EXPECT_EQ(t.c_cc[VMIN], 0);
+        EXPECT_EQ(t.c_cc[VTIME], 0);
+        EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    }
+}
+
+TEST(TermiosMapping, WhatALinuxTerminalCannotDoIsRefused) {
+    struct Case {
+        const char* what;
+        std::uint8_t size, parity, stop;
+        std::uint32_t flags, baud;
+    } cases[] = {
+        {"4 data bits", 4, NOPARITY, ONESTOPBIT, 0x1011, 9600},
+        {"9 data bits", 9, NOPARITY, ONESTOPBIT, 0x1011, 9600},
+        {"parity 5", 8, 5, ONESTOPBIT, 0x1011, 9600},
+        {"stop bits 3", 8, NOPARITY, 3, 0x1011, 9600},
+        {"dtr/dsr handshake", 8, NOPARITY, ONESTOPBIT, 0x1029, 9600},
+        {"rate 0", 8, NOPARITY, ONESTOPBIT, 0x1011, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        termios t{};
+        t.c_cflag = CS7 | PARENB;
+        const termios before = t;
+        Dcb d{};
+        d.BaudRate = c.baud;
+        d.ByteSize = c.size;
+        d.Parity = c.parity;
+        d.StopBits = c.stop;
+        d.Flags = c.flags;
+        EXPECT_FALSE(DcbToTermios(d, t));
+        EXPECT_EQ(t.c_cflag, before.c_cflag) << "a refusal changes nothing";
+    }
+    EXPECT_TRUE(IsStandardBaudRate(115200));
+    for (std::uint32_t r : {14400u, 56000u, 128000u, 256000u, 250000u})
+        EXPECT_FALSE(IsStandardBaudRate(r)) << r << " needs BOTHER";
 }
 
 // ---- settings text and limits ----

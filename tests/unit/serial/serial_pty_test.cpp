@@ -1,0 +1,474 @@
+// The serial engine over real pseudo-terminals: open errors, byte-exact transfers both ways,
+// the ring's wrap, purges, closing under load, the receive poll, a vanishing device and the
+// line settings as the terminal holds them.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <time.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <atomic>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "platform/Guard.h"
+#include "serial/SioComPort.h"
+#include "serial/platform/Termios2.h"
+#include "unit/serial/PtyFixture.h"
+
+using namespace keldrin::serial;
+using namespace keldrin::serial::testing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kMiB = 1 << 20;
+
+int threadCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
+}
+
+long long msSince(Clock::time_point t0) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+}
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng() & 0xFF);
+    return s;
+}
+
+// Writes all of `data` to the master side, waiting for room; stops early on `stop`.
+void writeAllToMaster(int fd, const std::string& data, const std::atomic<bool>* stop = nullptr) {
+    std::size_t done = 0;
+    while (done < data.size() && !(stop && *stop)) {
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w > 0)
+            done += static_cast<std::size_t>(w);
+        else if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return;
+    }
+}
+
+// Reads from the master side until `want` bytes or the time-out.
+std::string readFromMaster(int fd, std::size_t want, int timeoutMs) {
+    std::string got;
+    std::vector<char> buf(65536);
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got.size() < want && Clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n > 0)
+            got.append(buf.data(), static_cast<std::size_t>(n));
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            break;
+    }
+    return got;
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+class PtyPort : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_GE(pty.master, 0) << "no pseudo-terminal";
+        com = nextCom++;
+        mapPort(com, pty.path);
+        port.SetComNumber(static_cast<std::uint16_t>(com));
+        port.SetInBufSize(1966080);
+        port.SetOutBufSize(1966080);
+        port.SetBaudRate(br38400);
+        port.SetStopbits(sbTwo);
+        port.SetWriteThreadPriority(tpNormal);
+        port.OnPortClose = [this](TSioComPort*) {
+            ++closes;
+            closedOnMainThread = QThread::currentThread() == qApp->thread();
+        };
+    }
+    void TearDown() override { keldrin::setErrorTrap(nullptr); }
+
+    static int nextCom;
+    PtyPair pty;
+    int com = 0;
+    TSioComPort port;
+    int closes = 0;
+    bool closedOnMainThread = false;
+};
+int PtyPort::nextCom = 100;
+
+}  // namespace
+
+// ---- open ----
+
+TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
+    PtyPair held;
+    TSioComPort other(QStringLiteral("SioComPort2"));
+    mapPort(40, held.path);
+    other.SetComNumber(40);
+    other.Open();
+    PtyPair locked;
+    mapPort(41, locked.path);
+    const int lockFd = ::open(locked.path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(lockFd, LOCK_EX | LOCK_NB), 0);
+    mapPort(42, "/nonexistent/ttyUSB9");
+    mapPort(43, mapPath());  // a plain file is no serial device
+
+    struct Case {
+        int com;
+        const char* text;
+    } cases[] = {
+        {0, "Invalid port number (COM0)"},
+        {230, "Invalid port number (COM230)"},  // not in the map
+        {42, "Invalid port number (COM42)"},
+        {43, "Invalid port number (COM43)"},
+        {40, "Can't open device COM40"},  // held by another port object
+        {41, "Can't open device COM41"},  // held by a plain flock
+    };
+    const int threadsBefore = threadCount();
+    for (const auto& c : cases) {
+        TSioComPort p;
+        int opened = 0;
+        p.OnPortOpen = [&](TSioComPort*) { ++opened; };
+        p.SetComNumber(static_cast<std::uint16_t>(c.com));
+        EXPECT_EQ(errorOf([&] { p.Open(); }), c.text);
+        EXPECT_FALSE(p.IsOpen());
+        EXPECT_EQ(opened, 0);
+        EXPECT_EQ(threadCount(), threadsBefore) << "COM" << c.com << " left a thread";
+    }
+    // The lock was the only obstacle.
+    ::close(lockFd);
+    TSioComPort p;
+    p.SetComNumber(41);
+    EXPECT_NO_THROW(p.Open());
+    EXPECT_TRUE(p.IsOpen());
+}
+
+TEST_F(PtyPort, OpenCloseEventsAndSettingsWhileOpen) {
+    int opens = 0;
+    std::vector<std::string> order;
+    port.OnPortOpen = [&](TSioComPort*) {
+        order.push_back("open");
+        ++opens;
+    };
+    port.OnPortClose = [&](TSioComPort*) { order.push_back("close"); };
+    port.Open();
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(errorOf([&] { port.SetInBufSize(4096); }), "Port is not closed - SioComPort1 ");
+    EXPECT_EQ(port.InBufSize(), 1966080);
+    EXPECT_EQ(errorOf([&] { port.SetOutBufSize(4096); }), "Port is not closed - SioComPort1 ");
+
+    PtyPair second;
+    mapPort(250, second.path);
+    port.SetComNumber(250);  // reopens on the new number
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(order, (std::vector<std::string>{"open", "close", "open"}));
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NO_THROW(port.Open()) << "the first device was released";
+}
+
+// ---- data ----
+
+TEST_F(PtyPort, OneMebibyteEachWayArrivesByteExact) {
+    const std::string out = randomBytes(kMiB, 1);
+    const std::string in = randomBytes(kMiB, 2);
+    QByteArray received;
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) { received += p->ReadAllWaiting(); };
+    port.Open();
+
+    std::string atMaster;
+    std::thread reader([&] { atMaster = readFromMaster(pty.master, kMiB, 30000); });
+    std::thread writer([&] { writeAllToMaster(pty.master, in); });
+    const auto t0 = Clock::now();
+    for (char c : out) port.WriteChar(c);
+    const auto queueUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count();
+    EXPECT_TRUE(pumpUntil([&] { return received.size() >= kMiB; }, 30000));
+    reader.join();
+    writer.join();
+    const double seconds = static_cast<double>(msSince(t0)) / 1000.0;
+    RecordProperty("queue_1MiB_us", static_cast<int>(queueUs));
+    std::printf("queueing 1 MiB with WriteChar: %lld us; 2 MiB through the pty in %.2f s\n",
+                static_cast<long long>(queueUs), seconds);
+
+    ASSERT_EQ(atMaster.size(), out.size());
+    EXPECT_TRUE(atMaster == out) << "bytes written one at a time arrived changed";
+    ASSERT_EQ(received.size(), static_cast<qsizetype>(in.size()));
+    EXPECT_TRUE(received.toStdString() == in) << "bytes received arrived changed";
+}
+
+TEST_F(PtyPort, DataQueuedAcrossTheRingsEndLeavesInOrder) {
+    port.SetOutBufSize(4096);
+    int emptied = 0;
+    port.OnOutBufFree = [&](TSioComPort*) { ++emptied; };
+    port.Open();
+    EXPECT_EQ(errorOf([&] { port.WriteData(std::string(5000, 'x').data(), 5000); }),
+              "Write data error [requested: 5000, free: 4096] - SioComPort1 ");
+    const std::string first = randomBytes(3000, 3), second = randomBytes(3000, 4);
+    port.WriteData(first.data(), 3000);
+    ASSERT_TRUE(pumpUntil([&] { return emptied >= 1; }, 3000));
+    port.WriteData(second.data(), 3000);  // 1096 bytes to the end, the rest from the start
+    ASSERT_TRUE(pumpUntil([&] { return emptied >= 2; }, 3000));
+    EXPECT_EQ(port.FreeOutputSpace(), 4096u);
+    EXPECT_TRUE(readFromMaster(pty.master, 6000, 3000) == first + second);
+}
+
+TEST_F(PtyPort, PurgeTransmitDropsWhatIsQueued) {
+    int emptied = 0;
+    port.OnOutBufFree = [&](TSioComPort*) { ++emptied; };
+    port.Open();
+    const std::string data = randomBytes(400000, 5);
+    port.WriteData(data.data(), static_cast<int>(data.size()));
+    // Nobody reads the other end: the terminal fills and the rest stays in the ring.
+    pumpUntil([] { return false; }, 300);
+    ASSERT_LT(port.FreeOutputSpace(), 1966080u);
+    port.PurgeTransmit();
+    EXPECT_EQ(port.FreeOutputSpace(), 1966080u);
+    pumpUntil([] { return false; }, 400);
+    EXPECT_EQ(emptied, 0) << "no output-emptied event for purged data";
+    const std::string before = readAvailable(pty.master, 200);
+    port.WriteData("END", 3);
+    ASSERT_TRUE(pumpUntil([&] { return emptied == 1; }, 3000));
+    const std::string after = readAvailable(pty.master, 200);
+    EXPECT_EQ(after, "END");
+    EXPECT_LT(before.size(), data.size());
+}
+
+TEST_F(PtyPort, ClosingWhileDataFlowsBothWaysNeitherHangsNorCrashes) {
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) { p->ReadAllWaiting(); };
+    const std::string chunk = randomBytes(65536, 6);
+    for (int round = 0; round < 3; ++round) {
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            while (!stop) writeAllToMaster(pty.master, chunk, &stop);
+        });
+        std::thread reader([&] {
+            while (!stop) readAvailable(pty.master, 20);
+        });
+        port.Open();
+        for (int i = 0; i < 300000; ++i) port.WriteChar(static_cast<char>(i));
+        pumpUntil([] { return false; }, 150);
+        const auto t0 = Clock::now();
+        port.Close();
+        EXPECT_LT(msSince(t0), 1000) << "round " << round;
+        EXPECT_FALSE(port.IsOpen());
+        stop = true;
+        writer.join();
+        reader.join();
+        tcflush(pty.master, TCIOFLUSH);
+    }
+    EXPECT_EQ(closes, 3);
+}
+
+TEST_F(PtyPort, CloseDoesNotWaitForAHandOffTheWindowNeverTook) {
+    int calls = 0;
+    port.OnDataRecived = [&](TSioComPort*, std::uint32_t) { ++calls; };
+    port.Open();
+    ASSERT_EQ(::write(pty.master, "hello", 5), 5);
+    // The window thread is busy: the event thread waits in its hand-off.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto t0 = Clock::now();
+    port.Close();
+    EXPECT_LT(msSince(t0), 500);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(calls, 0) << "an event of a closing port reached the window";
+}
+
+TEST_F(PtyPort, BytesLeftUnreadAreReportedByThePoll) {
+    struct Seen {
+        TSioCoreEvent kind;
+        std::uint32_t data;
+        long long ms;
+    };
+    std::vector<Seen> seen;
+    Clock::time_point t0;
+    port.OnSyncEvent = [&](TSioComPort*, TSioCoreEvent k, std::uint32_t d) {
+        seen.push_back({k, d, msSince(t0)});
+    };
+    std::vector<std::uint32_t> counts;
+    port.OnDataRecived = [&](TSioComPort*, std::uint32_t n) { counts.push_back(n); };
+    port.Open();
+    t0 = Clock::now();
+    ASSERT_EQ(::write(pty.master, "12345", 5), 5);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            for (const auto& s : seen)
+                if (s.kind == ckDataWaiting) return true;
+            return false;
+        },
+        2000));
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0].kind, ckLineEvent);
+    EXPECT_TRUE(seen[0].data & EV_RXCHAR);
+    EXPECT_EQ(counts.front(), 5u);
+    const Seen& poll = seen.back();
+    EXPECT_EQ(poll.data, 5u);
+    EXPECT_GE(poll.ms, 150) << "the poll runs after 200 ms without events";
+    EXPECT_EQ(port.ReadAllWaiting(), QByteArray("12345"));
+    EXPECT_TRUE(port.ReadAllWaiting().isEmpty());
+    EXPECT_EQ(port.WaitingInputCount(), 0u);
+}
+
+TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
+    std::vector<std::string> trapped;
+    keldrin::setErrorTrap(
+        [&](const std::exception& e, const char*) { trapped.push_back(e.what()); });
+    QByteArray got;
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) {
+        got += p->ReadAllWaiting();
+        if (trapped.empty()) throw std::runtime_error("handler failed");
+    };
+    port.Open();
+    ASSERT_EQ(::write(pty.master, "one", 3), 3);
+    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 2000));
+    EXPECT_EQ(trapped.front(), "handler failed");
+    ASSERT_EQ(::write(pty.master, "two", 3), 3);
+    EXPECT_TRUE(pumpUntil([&] { return got.endsWith("two"); }, 2000)) << got.toStdString();
+}
+
+TEST_F(PtyPort, ClosingTheOtherEndMidTransferClosesThePortCleanly) {
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) { p->ReadAllWaiting(); };
+    port.Open();
+    std::atomic<bool> stop{false};
+    const std::string chunk = randomBytes(65536, 7);
+    std::thread writer([&] { writeAllToMaster(pty.master, chunk, &stop); });
+    for (int i = 0; i < 200000; ++i) port.WriteChar('x');
+    pumpUntil([] { return false; }, 100);
+    stop = true;
+    writer.join();
+    pty.closeMaster();
+    // Nothing may spin while the window thread is away.
+    const double cpu0 = cpuSeconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(cpuSeconds() - cpu0, 0.1) << "an engine thread spins on the dead device";
+    EXPECT_TRUE(pumpUntil([&] { return !port.IsOpen(); }, 2000));
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(closedOnMainThread);
+    EXPECT_EQ(errorOf([&] { port.WriteChar('x'); }),
+              "Write data error [requested: 1, free: 0] - SioComPort1 ");
+}
+
+// ---- line settings ----
+
+TEST_F(PtyPort, LineSettingsReachTheTerminal) {
+    port.Open();
+    auto attrs = [&] {
+        termios t{};
+        tcgetattr(pty.slave, &t);
+        return t;
+    };
+    auto rate = [&] {
+        std::uint32_t r = 0;
+        detail::GetBaud(pty.slave, &r);
+        return r;
+    };
+    termios t = attrs();
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | IXON | ISTRIP), 0u) << "not raw";
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_cflag & (CSIZE | CSTOPB | PARENB), static_cast<tcflag_t>(CS8 | CSTOPB));
+
+    for (int o = br110; o < brUser; ++o) {
+        port.SetBaudRate(static_cast<TSioBaudrate>(o));
+        EXPECT_EQ(rate(), BaudRateValue(o));
+    }
+    port.SetUserBaudRate(250000);
+    EXPECT_EQ(rate(), 250000u);
+
+    // A pseudo-terminal keeps eight bits without parity whatever it is told (the kernel's
+    // rule); the mapping of data bits and parity is checked without a device.
+    port.SetDatabits(db7);
+    port.SetParity(paMark);
+    EXPECT_EQ(port.GetDcb().ByteSize, 7);
+    port.SetStopbits(sbOne);
+    EXPECT_EQ(attrs().c_cflag & CSTOPB, 0u);
+    port.SetStopbits(sbOneAndHalf);
+    EXPECT_EQ(attrs().c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+
+    port.SetXOnChar(0x05);
+    port.SetXOffChar(0x06);
+    port.SetFlowControl(fwXOnXOff);
+    t = attrs();
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+    EXPECT_EQ(t.c_cc[VSTART], 0x05);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
+    port.SetFlowControl(fwRtsCts);
+    t = attrs();
+    EXPECT_EQ(t.c_cflag & CRTSCTS, static_cast<tcflag_t>(CRTSCTS));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+    port.SetFlowControl(fwNone);
+    EXPECT_EQ(attrs().c_cflag & CRTSCTS, 0u);
+}
+
+TEST_F(PtyPort, RefusedSettingsKeepTheLineAndReadItBack) {
+    port.SetUserBaudRate(250000);
+    port.SetParity(paEven);
+    port.Open();
+    const Dcb before = port.GetDcb();
+    // Four data bits and the DTR/DSR handshake are beyond a Linux terminal.
+    const struct {
+        const char* what;
+        std::function<void()> set;
+    } cases[] = {
+        {"db4", [&] { port.SetDatabits(db4); }},
+        {"dtr/dsr", [&] { port.SetFlowControl(fwDtrDsr); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(errorOf(c.set), "Error setting parameters from DCB");
+        EXPECT_TRUE(port.IsOpen());
+        const Dcb now = port.GetDcb();
+        EXPECT_EQ(now.BaudRate, 250000u);
+        EXPECT_EQ(now.ByteSize, 8);
+        EXPECT_EQ(now.Parity, EVENPARITY);
+        EXPECT_EQ(now.StopBits, TWOSTOPBITS);
+        EXPECT_EQ(now.Flags & (fOutxDsrFlow | fDtrControlHandshake), 0u);
+        termios t{};
+        tcgetattr(pty.slave, &t);
+        EXPECT_EQ(t.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+        std::uint32_t rate = 0;
+        detail::GetBaud(pty.slave, &rate);
+        EXPECT_EQ(rate, 250000u);
+        EXPECT_NE(port.GetDcb().ByteSize, 4) << "the block is the driver's, read back";
+        port.ApplyDcb(before);  // back to settings the line takes
+    }
+    EXPECT_EQ(port.GetDcb().BaudRate, before.BaudRate);
+    // A port set up that way does not open at all.
+    port.Close();
+    port.SetDatabits(db4);
+    EXPECT_EQ(errorOf([&] { port.Open(); }), "Error setting parameters from DCB");
+    EXPECT_FALSE(port.IsOpen());
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    mapPath();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
