@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <utility>
 #include <vector>
 
 #include "platform/EventPump.h"
@@ -33,7 +34,7 @@ QString pairMask(int pairs) {
 
 QFont fieldFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(font.pointSizeF() + 1);
+    if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() + 1);
     return font;
 }
 
@@ -83,8 +84,11 @@ HexRecordPage::HexRecordPage(QWidget* sheet) : QObject(sheet), dataPairs_(kIniti
                    [this](const QString&) { mskEd_ByteCountChange(); });
     connectGuarded(Action_DoCS, &QAction::triggered, this, "Action_DoCSExecute",
                    [this](bool) { Action_DoCSExecute(); });
+    // The button stands for the action: it runs it and is enabled with it.
     connectGuarded(BitBtn1, &QPushButton::clicked, this, "BitBtn1Click",
                    [this](bool) { Action_DoCS->trigger(); });
+    connectGuarded(Action_DoCS, &QAction::changed, this, "Action_DoCSChange",
+                   [this] { BitBtn1->setEnabled(Action_DoCS->isEnabled()); });
     connectGuarded(BitBtn2, &QPushButton::clicked, this, "BitBtn2Click",
                    [this](bool) { BitBtn2Click(); });
     connectGuarded(BitBtn3, &QPushButton::clicked, this, "BitBtn3Click",

@@ -262,6 +262,10 @@ class HexRecordPageTest : public QObject {
         page->mskEd_RecType->setText(QStringLiteral("00"));
         QTest::mouseClick(page->BitBtn1, Qt::LeftButton);
         QCOMPARE(shown(page->mskEd_CS), QStringLiteral("00"));
+        page->Action_DoCS->setEnabled(false);
+        QVERIFY(!page->BitBtn1->isEnabled());
+        page->Action_DoCS->setEnabled(true);
+        QVERIFY(page->BitBtn1->isEnabled());
         QVERIFY(tones().empty());
     }
 
