@@ -251,6 +251,7 @@ class Device {
     void flushDue();
     void watchClients();
     void clientLeft();
+    void dropQueue();
     int pollTimeoutMs() const;
 
     const Options& options_;
@@ -326,7 +327,7 @@ void Device::flushDue() {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return;  // the client is not reading; wait for POLLOUT
         if (n < 0) {
-            out_.clear();
+            dropQueue();
             return;
         }
         for (std::size_t left = static_cast<std::size_t>(n); left > 0;) {
@@ -361,7 +362,7 @@ void Device::watchClients() {
 void Device::clientLeft() {
     clientLeft_ = true;
     // What the client did not read would greet the next one; on a real line it is lost.
-    out_.clear();
+    dropQueue();
     ::tcflush(keeper_, TCIFLUSH);
     // The pair outlives its clients, and with it any line settings and the exclusive-use flag
     // the last client left: the next client must find the port raw and free (freed last, so a
@@ -371,18 +372,23 @@ void Device::clientLeft() {
 }
 
 int Device::pollTimeoutMs() const {
+    // An answer that is due waits for POLLOUT (room in the line), which wakes the loop; a later
+    // one for its time.
     if (out_.empty()) return -1;
-    const auto wait =
-        std::chrono::duration_cast<std::chrono::milliseconds>(out_.front().due - Clock::now())
-            .count() +
-        1;
-    return static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+    const auto wait = out_.front().due - Clock::now();
+    if (wait <= Clock::duration::zero()) return -1;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+    return static_cast<int>(std::min<long long>(ms, 60000));
+}
+
+void Device::dropQueue() {
+    out_.clear();
+    lastDue_ = Clock::time_point::min();
 }
 
 bool Device::run() {
     for (;;) {
-        const bool wantOut =
-            !out_.empty() && out_.front().due <= Clock::now() + std::chrono::milliseconds(1);
+        const bool wantOut = !out_.empty() && out_.front().due <= Clock::now();
         pollfd fds[3] = {{signalPipe[0], POLLIN, 0},
                          {watch_, POLLIN, 0},
                          {master_, static_cast<short>(POLLIN | (wantOut ? POLLOUT : 0)), 0}};
@@ -401,7 +407,7 @@ bool Device::run() {
         if (clients_ > 0)
             flushDue();
         else
-            out_.clear();
+            dropQueue();
     }
 }
 

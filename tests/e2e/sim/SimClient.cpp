@@ -103,6 +103,17 @@ bool SimProcess::start(const std::vector<std::string>& args,
     return !device_.empty();
 }
 
+Ms SimProcess::cpuTime() const {
+    // Fields 14 and 15 of /proc/<pid>/stat, counted after the command name in parentheses.
+    const std::string stat = readFile("/proc/" + std::to_string(pid_) + "/stat");
+    std::istringstream in(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && in >> field; ++i)
+        if (i >= 14) ticks += std::stol(field);
+    return Ms(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
+}
+
 int SimProcess::stop(int sig, Ms timeout) {
     if (pid_ <= 0) return -1;
     ::kill(pid_, sig);

@@ -26,6 +26,9 @@ class SimProcess {
 
     const std::string& devicePath() const { return device_; }
     bool running() const { return pid_ > 0; }
+    int pid() const { return pid_; }
+    // Processor time (user and system) the process has used so far.
+    Ms cpuTime() const;
 
     // Sends sig and waits (up to timeout) for the end; returns the exit code, or -1 when the
     // process did not exit normally in time (it is then killed).

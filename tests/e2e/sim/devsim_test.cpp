@@ -248,6 +248,10 @@ TEST_F(DevSim, AClientThatNeverReadsLosesAnswersNotTheDevice) {
     // Far more sync bytes than the device keeps answers for, sent without reading any answer.
     const std::size_t sent = 300000;
     ASSERT_TRUE(client.send(std::string(sent, '=')));
+    // Answers now wait for a reader: the device must wait for room, not spin.
+    const Ms before = sim.cpuTime();
+    std::this_thread::sleep_for(Ms(500));
+    EXPECT_LT(sim.cpuTime() - before, Ms(100));
     std::string answers;
     for (std::string more = client.readFor(Ms(300)); !more.empty(); more = client.readFor(Ms(300)))
         answers += more;
