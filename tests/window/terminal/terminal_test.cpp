@@ -1,0 +1,505 @@
+// The serial terminal over a real pseudo-terminal: the bytes the transmit routine puts on the
+// wire, what the receive handler makes of what arrives, the capture file and the traffic log.
+
+#include <sys/resource.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <random>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "logging/CaptureSwitch.h"
+#include "logging/LogFiles.h"
+#include "platform/FakeSeams.h"
+#include "serial/SioComPort.h"
+#include "shell/Application.h"
+#include "shell/TfrmMain.h"
+#include "shell/widgets/ByteLinesView.h"
+#include "shell/widgets/LedLamp.h"
+#include "shell/widgets/RadioGroup.h"
+#include "shell/widgets/StatusPanels.h"
+#include "shell/widgets/ToggleSwitch.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
+#include "terminal/Transmitter.h"
+#include "unit/serial/PtyFixture.h"
+
+using namespace keldrin;
+using namespace keldrin::serial::testing;
+
+namespace {
+
+constexpr int kCom = 7;
+
+QByteArray bytes(const std::string& s) {
+    return QByteArray(s.data(), int(s.size()));
+}
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+class TerminalTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<platform::FakeSeams> seams;
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<TfrmMain> w;
+
+    CommunicationPage& page() { return *w->communication; }
+    Transmitter& tx() { return *w->transmitter; }
+    Receiver& rx() { return *w->receiver; }
+
+    // Sends the text as the operator does: type it, press "Send Once".
+    QByteArray send(const QString& text, int quietMs = 150) {
+        page().edEditSendData->setText(text);
+        page().ButtonSendOnce->click();
+        return bytes(readAvailable(pty->master, quietMs));
+    }
+    void deviceSends(const QByteArray& data) {
+        QCOMPARE(::write(pty->master, data.constData(), size_t(data.size())), ssize_t(data.size()));
+    }
+    // Waits until the receive handler has taken `n` more bytes into the accumulator.
+    bool waitForAccumulated(int size, int timeoutMs = 3000) {
+        return pumpUntil([&] { return rx().RxAccumulator.size() >= size; }, timeoutMs);
+    }
+
+  private slots:
+    void init() {
+        seams = std::make_unique<platform::FakeSeams>();
+        folder = std::make_unique<QTemporaryDir>();
+        platform::setProgramFolder(folder->path());
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(!pty->path.empty());
+        mapPort(kCom, pty->path);
+        w = std::make_unique<TfrmMain>(QStringList{"keldrin"});
+        w->SpinEdit_DelayOnSent->setValue(0);
+        w->SioComPort1->SetComNumber(kCom);
+        w->SioComPort1->Open();
+        QVERIFY(w->SioComPort1->IsOpen());
+    }
+    void cleanup() {
+        w.reset();
+        pty.reset();
+        platform::setProgramFolder(QString());
+        seams.reset();
+        folder.reset();
+    }
+
+    void escapesAndTrimmingPutTheRightBytesOnTheWire() {
+        struct Case {
+            QString field;
+            QByteArray wire;
+            QString fieldAfter;
+        };
+        const Case cases[] = {
+            {"AT!", "AT\r", "AT!"},
+            {"AT", "AT", "AT"},
+            {"AT/ comment ! not sent", "AT", "AT/ comment ! not sent"},
+            {"/AT!", "", "/AT!"},
+            {"^!", "\x1b\r", "^!"},
+            {"A\tB", "AB", "A\tB"},
+            {"  AT!  \t", "AT\r", "AT!"},  // trimmed, and the field shows the trimmed text
+            {"", "", ""},
+            {":10", ":10", ":10"},
+            {QString::fromLatin1("A\xe9Z"), "AZ",
+             QString::fromLatin1("A\xe9Z")},  // above 127: skipped
+        };
+        for (const Case& c : cases) {
+            QCOMPARE(send(c.field), c.wire);
+            QCOMPARE(page().edEditSendData->text(), c.fieldAfter);
+        }
+    }
+
+    void binaryModeSendsHexPairsAsBytes() {
+        page().chkHandleBinData->setChecked(true);
+        struct Case {
+            QString field;
+            QByteArray wire;
+        };
+        const Case cases[] = {
+            {":10", QByteArray("@\x10", 2)},
+            {"0102", QByteArray("\x01\x02", 2)},
+            {"010", QByteArray("\x01", 1)},
+            {"ab", QByteArray("\xab", 1)},
+            {":0300300002337A1E", QByteArray("@\x03\x00\x30\x00\x02\x33\x7a\x1e", 9)},
+        };
+        for (const Case& c : cases) QCOMPARE(send(c.field), c.wire);
+        // One count per leading character and per pair, except the pair that ends the line.
+        const std::uint32_t before = tx().SentCharCount;
+        send(":0300300002337A1E");
+        QCOMPARE(tx().SentCharCount - before, 8u);
+        QCOMPARE(w->SBar->panelText(2), QString::number(tx().SentCharCount));
+    }
+
+    void syncMarkerSendsEnqAndEmptiesListAndField() {
+        page().SynEditSending->setPlainText("prepared line");
+        QCOMPARE(send(QString(QChar(0x81))), QByteArray("\x05", 1));
+        QVERIFY(page().edEditSendData->text().isEmpty());
+        QVERIFY(page().SynEditSending->toPlainText().isEmpty());
+        QCOMPARE(send(QString(QChar(0x80))), QByteArray("="));
+    }
+
+    void tildePausesTwoHundredMilliseconds() {
+        platform::setSleeper(nullptr);  // the real pause, measured on the wire
+        // The window thread sleeps during the pause, so the other end is watched from a thread.
+        std::vector<std::pair<char, qint64>> arrivals;
+        QElapsedTimer clock;
+        clock.start();
+        std::thread reader([&] {
+            while (arrivals.size() < 2 && clock.elapsed() < 3000) {
+                pollfd p{pty->master, POLLIN, 0};
+                if (poll(&p, 1, 20) <= 0) continue;
+                char buf[16];
+                const ssize_t n = ::read(pty->master, buf, sizeof buf);
+                for (ssize_t i = 0; i < n; ++i) arrivals.push_back({buf[i], clock.elapsed()});
+            }
+        });
+        page().edEditSendData->setText("A~B");
+        page().ButtonSendOnce->click();
+        reader.join();
+        QCOMPARE(int(arrivals.size()), 2);
+        QCOMPARE(arrivals[0].first, 'A');
+        QCOMPARE(arrivals[1].first, 'B');
+        const qint64 gap = arrivals[1].second - arrivals[0].second;
+        QVERIFY2(gap >= 180, qPrintable(QString::number(gap)));
+    }
+
+    void tonesAndDelayComeAfterEverySendEvenAnEmptyOne() {
+        w->CheckBoxBeepOnSend->setChecked(true);
+        w->SpinEdit_DelayOnSent->setValue(25);
+        const std::uint32_t before = tx().SentCharCount;
+        QCOMPARE(send("/nothing"), QByteArray());
+        QCOMPARE(tx().SentCharCount, before);
+        const std::vector<platform::Tone> expected{{460, 50}, {880, 50}};
+        QCOMPARE(seams->tones->played, expected);
+        QVERIFY(seams->sleeper->total >= 25);
+        QVERIFY(page().ButtonSendOnce->isEnabled());
+        QVERIFY(!page().BitBtnAbort->isVisible());
+    }
+
+    void closedPortSendsNothingAndStopsTheLoop() {
+        w->SioComPort1->Close();
+        page().janToggle1->setChecked(true);
+        QVERIFY(page().Timer4Loop->isActive());
+        QCOMPARE(send("AT!"), QByteArray());
+        QVERIFY(!page().janToggle1->isChecked());
+        QVERIFY(!page().Timer4Loop->isActive());
+        QCOMPARE(int(seams->alerts->shown.size()), 1);
+        QCOMPARE(seams->alerts->shown[0].message, QStringLiteral("Please, open COM port first!"));
+        QVERIFY(seams->tones->played.empty());
+    }
+
+    void loopSendsEveryPeriodButNotAtOnce() {
+        page().SpinEdit4Loop->setValue(1);
+        page().edEditSendData->setText("L");
+        QElapsedTimer clock;
+        clock.start();
+        page().janToggle1->setChecked(true);
+        QVERIFY(page().JvLED1->isActive());
+        QCOMPARE(page().JvWaitingProgress1->maximum(), 1000);
+        QCOMPARE(QByteArray::fromStdString(readAvailable(pty->master, 300)), QByteArray());
+        // Collect for a little over three periods.
+        std::string got;
+        while (clock.elapsed() < 3400) {
+            QTest::qWait(20);
+            got += readAvailable(pty->master, 0);
+        }
+        page().janToggle1->setChecked(false);
+        QCOMPARE(QByteArray::fromStdString(got), QByteArray("LLL"));
+        QVERIFY(!page().Timer4Loop->isActive());
+        QVERIFY(!page().JvLED1->isVisible());
+        QTest::qWait(1200);
+        QCOMPARE(QByteArray::fromStdString(readAvailable(pty->master, 0)), QByteArray());
+    }
+
+    void aSendAskedForDuringASendRunsAfterItWhole() {
+        // A long text keeps the routine pumping events; a second send asked for meanwhile must
+        // neither interleave nor be lost.
+        const QByteArray first(3000, 'a');
+        page().edEditSendData->setText(QString::fromLatin1(first));
+        bool asked = false;
+        QTimer::singleShot(5, this, [&] {
+            QVERIFY(tx().isSending());
+            page().edEditSendData->setText("ZZ");
+            QTest::keyClick(page().edEditSendData, Qt::Key_Return);  // Enter while sending
+            asked = true;
+        });
+        page().ButtonSendOnce->click();
+        QVERIFY(asked);
+        const QByteArray wire = bytes(readAvailable(pty->master, 300));
+        // The first send reads the field once at its start, so it goes out whole, then "ZZ".
+        QCOMPARE(wire, first + "ZZ");
+    }
+
+    void sendingListEditing() {
+        page().SynEditSending->setPlainText("first\nsecond!");
+        page().ButtonPleaseSave->hide();
+        // Double click on a line copies it into the send field.
+        QTextCursor c = page().SynEditSending->textCursor();
+        c.movePosition(QTextCursor::End);
+        page().SynEditSending->setTextCursor(c);
+        tx().SynEditSendingDblClick();
+        QCOMPARE(page().edEditSendData->text(), QStringLiteral("second!"));
+        // The middle button sends the field, not the line under the pointer.
+        tx().SynEditSendingMouseDown(Qt::MiddleButton);
+        QCOMPARE(bytes(readAvailable(pty->master, 150)), QByteArray("second\r"));
+        // Double click on the field appends it to the list and asks for a save.
+        page().edEditSendData->setText("third");
+        tx().edEditSendDataDblClick();
+        QCOMPARE(page().SynEditSending->toPlainText(), QStringLiteral("first\nsecond!\nthird"));
+        QVERIFY(!page().ButtonPleaseSave->isHidden());
+        const QString listFile = folder->path() + "/list.txt";
+        seams->dialogs->answers.push_back(listFile);
+        page().ButtonPleaseSave->click();
+        QFile f(listFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("first\r\nsecond!\r\nthird"));
+        QVERIFY(page().ButtonPleaseSave->isHidden());
+        QCOMPARE(w->SBar->panelText(7), listFile);
+        tx().JvLabel2DblClick();
+        QVERIFY(page().SynEditSending->toPlainText().isEmpty());
+        QVERIFY(!page().SynEditSending->document()->isUndoAvailable());
+    }
+
+    void caseForcing() {
+        page().edEditSendData->setText("Mixed Text");
+        page().RadioButton1->click();
+        QCOMPARE(page().edEditSendData->text(), QStringLiteral("MIXED TEXT"));
+        QTest::keyClicks(page().edEditSendData, "ab");
+        QCOMPARE(page().edEditSendData->text(), QStringLiteral("MIXED TEXTAB"));
+        page().RadioButtonForceLowCase->click();
+        QCOMPARE(page().edEditSendData->text(), QStringLiteral("mixed textab"));
+        page().RadioButton2->click();
+        QTest::keyClicks(page().edEditSendData, "CD");
+        QCOMPARE(page().edEditSendData->text(), QStringLiteral("mixed textabCD"));
+    }
+
+    void twoBlocksAndTheTrimmingRule() {
+        for (bool trimming : {false, true}) {
+            w->chkRemoveASCII_cntrlCharsRX->setChecked(trimming);
+            rx().RxAccumulator.clear();
+            page().SynEditReceiving->setLines({QByteArrayLiteral("Receiving Window")});
+            deviceSends("OK");
+            QVERIFY(waitForAccumulated(2));
+            deviceSends("\r\n");
+            QVERIFY(pumpUntil([&] { return page().SynEditReceiving->lineCount() == 3; }, 3000));
+            QCOMPARE(page().SynEditReceiving->line(1), QByteArray("OK"));
+            QCOMPARE(page().SynEditReceiving->line(2), QByteArray("\r\n"));
+            QCOMPARE(rx().RxAccumulator, trimming ? QByteArray("OK") : QByteArray("OK\r\n"));
+        }
+        // Inner line breaks stay; blanks at both ends go.
+        rx().RxAccumulator.clear();
+        deviceSends(" A\r\nB ");
+        QVERIFY(pumpUntil([&] { return rx().RxAccumulator == "A\r\nB"; }, 3000));
+    }
+
+    void windowLimitKeepsTheFirstLineAndTheNewestBlocks() {
+        page().SpinEdit_RX_maxLines->setValue(200);
+        w->chkRemoveASCII_cntrlCharsRX->setChecked(false);
+        for (int i = 0; i < 500; ++i) {
+            const QByteArray block = "B" + QByteArray::number(i);
+            const int before = int(rx().RxAccumulator.size());
+            deviceSends(block);
+            QVERIFY(waitForAccumulated(before + int(block.size())));
+            // One block, one line: wait for the handler to finish before the next one.
+            QVERIFY(
+                pumpUntil([&] { return page().SynEditReceiving->lines().last() == block; }, 3000));
+        }
+        const ByteLinesView* view = page().SynEditReceiving;
+        QCOMPARE(view->lineCount(), 199);
+        QCOMPARE(view->line(0), QByteArray("Receiving Window"));
+        QCOMPARE(view->line(1), QByteArray("B302"));
+        QCOMPARE(view->line(198), QByteArray("B499"));
+        QCOMPARE(view->document()->blockCount(), 199);
+        QCOMPARE(w->SBar->panelText(5), QString::number(rx().ReceivedCharCount));
+    }
+
+    void codeDisplayAndEmptyingTheWindow() {
+        deviceSends(QByteArray("AT\r\n"));
+        QVERIFY(pumpUntil([&] { return page().SynEditReceiving->lineCount() == 2; }, 3000));
+        page().SynEditReceiving->setCaretLine(1);
+        rx().SynEditReceivingDblClick();
+        QCOMPARE(seams->boxes->shown.back().text, QStringLiteral("-$41-$54-$0D-$0A"));
+        QCOMPARE(seams->boxes->shown.back().icon, platform::BoxIcon::Information);
+        deviceSends(QByteArray("1\0", 2));
+        QVERIFY(pumpUntil([&] { return page().SynEditReceiving->lineCount() == 3; }, 3000));
+        page().SynEditReceiving->setCaretLine(2);
+        rx().SynEditReceivingDblClick();
+        QCOMPARE(seams->boxes->shown.back().text, QStringLiteral("-$31-$00"));
+
+        const QByteArray accumulated = rx().RxAccumulator;
+        const std::uint32_t counted = rx().ReceivedCharCount;
+        QTest::mouseDClick(page().JvLabel1, Qt::LeftButton);
+        QCOMPARE(page().SynEditReceiving->lineCount(), 0);
+        QCOMPARE(rx().RxAccumulator, accumulated);
+        QCOMPARE(rx().ReceivedCharCount, counted);
+        deviceSends("next");
+        QVERIFY(pumpUntil([&] { return page().SynEditReceiving->lineCount() == 1; }, 3000));
+        QCOMPARE(page().SynEditReceiving->line(0), QByteArray("next"));
+        // The first line is never removed by the limit, even with a limit of 1.
+        page().SpinEdit_RX_maxLines->setValue(1);
+        deviceSends("more");
+        QVERIFY(waitForAccumulated(int(rx().RxAccumulator.size()) + 4));
+        QTest::qWait(50);
+        QCOMPARE(page().SynEditReceiving->line(0), QByteArray("next"));
+    }
+
+    void receiveTonesAndTrafficLog() {
+        w->CheckBoxBeepOnReceive->setChecked(true);
+        w->RadioGroupReceive->setItemIndex(1);
+        w->RadioGroupTransmit->setItemIndex(1);
+        send("AT!");
+        deviceSends("OK\r\n");
+        QVERIFY(waitForAccumulated(2));
+        QVERIFY(pumpUntil([&] { return seams->tones->played.size() == 2; }, 3000));
+        const std::vector<platform::Tone> expected{{560, 50}, {480, 50}};
+        QCOMPARE(seams->tones->played, expected);
+        QFile log(folder->path() + "/Keldrin traffic.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), QByteArray("\t>> Transmitted:\tAT!\r\nReceived:\tOK  \r\n"));
+
+        // "No writting" writes nothing.
+        w->RadioGroupReceive->setItemIndex(0);
+        w->RadioGroupTransmit->setItemIndex(0);
+        send("X");
+        deviceSends("Y");
+        QTest::qWait(100);
+        log.close();
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().size(),
+                 qsizetype(strlen("\t>> Transmitted:\tAT!\r\nReceived:\tOK  \r\n")));
+    }
+
+    void captureModeStoresBlocksInsteadOfShowingThem() {
+        // Unchecking before capture was ever on writes nothing.
+        page().chkSaveRx2File->setChecked(false);
+        w->capture->chkSaveRx2FileClick();
+        QVERIFY(w->capture->RxLogFileName.isEmpty());
+
+        page().chkSaveRx2File->click();
+        const QString file = w->capture->RxLogFileName;
+        QVERIFY(file.startsWith(folder->path() + "/Keldrin "));
+        QVERIFY(file.endsWith(".log"));
+        QVERIFY(!QFile::exists(file));  // created by the first block
+
+        const int linesBefore = page().SynEditReceiving->lineCount();
+        const std::uint32_t countedBefore = rx().ReceivedCharCount;
+        w->CheckBoxBeepOnReceive->setChecked(true);
+        deviceSends("one\r\ntwo");
+        QVERIFY(waitForAccumulated(5));
+        QTest::qWait(100);
+        deviceSends("three");
+        QVERIFY(pumpUntil([&] { return rx().RxAccumulator.endsWith("three"); }, 3000));
+        QCOMPARE(page().SynEditReceiving->lineCount(), linesBefore);
+        QCOMPARE(rx().ReceivedCharCount, countedBefore);
+        QVERIFY(seams->tones->played.empty());
+
+        page().chkSaveRx2File->click();  // off: the end marker
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("one\r\ntwo\r\nthree\r\n\r\n====== E N D =========\r\n"));
+    }
+
+    // 256 KiB of random bytes from the device, shown in the window and then captured: every
+    // byte reaches the accumulator (and the capture file) in order, and timers keep firing.
+    void aBurstArrivesWholeWhileTheWindowAnswers_data() {
+        QTest::addColumn<bool>("capturing");
+        QTest::newRow("shown") << false;
+        QTest::newRow("captured") << true;
+    }
+    void aBurstArrivesWholeWhileTheWindowAnswers() {
+        QFETCH(bool, capturing);
+        w->chkRemoveASCII_cntrlCharsRX->setChecked(false);
+        if (capturing) page().chkSaveRx2File->click();
+        QByteArray data(256 * 1024, '\0');
+        std::mt19937 rng(42);
+        for (char& c : data) c = char(rng());
+        QList<QByteArray> blocks;
+        auto chained = w->SioComPort1->OnDataRecived;
+        w->SioComPort1->OnDataRecived = [&, chained](serial::TSioComPort* s, std::uint32_t n) {
+            chained(s, n);
+            blocks << rx().LastRxBlock;
+        };
+        // The longest time the window went without running its timers.
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, this,
+                [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
+
+        // The device writes from its own thread, as fast as the pty takes it.
+        std::thread device([&] {
+            qsizetype written = 0;
+            while (written < data.size()) {
+                pollfd p{pty->master, POLLOUT, 0};
+                poll(&p, 1, 100);
+                const ssize_t n = ::write(pty->master, data.constData() + written,
+                                          size_t(qMin<qsizetype>(4096, data.size() - written)));
+                if (n > 0) written += n;
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        sinceTick.start();
+        heartbeat.start(10);
+        const double cpu0 = cpuSeconds();
+        const bool whole =
+            pumpUntil([&] { return rx().RxAccumulator.size() >= data.size(); }, 60000);
+        const qint64 ms = clock.elapsed();
+        const double cpu = cpuSeconds() - cpu0;
+        heartbeat.stop();
+        device.join();
+        QVERIFY2(whole, "the burst did not arrive");
+        qInfo(
+            "256 KiB burst (%s): %lld ms, %.2f s CPU, %d blocks, longest gap between timer "
+            "ticks %lld ms",
+            capturing ? "captured" : "shown", ms, cpu, int(blocks.size()), longestGap);
+
+        QCOMPARE(rx().RxAccumulator, data);
+        QByteArray joined;
+        for (const QByteArray& b : blocks) joined += b;
+        QCOMPARE(joined, data);
+        if (capturing) {
+            page().chkSaveRx2File->click();  // off: end marker
+            QByteArray expectedFile;
+            for (const QByteArray& b : blocks) expectedFile += b + "\r\n";
+            expectedFile += "\r\n====== E N D =========\r\n";
+            QFile f(w->capture->RxLogFileName);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), expectedFile);
+        } else {
+            QCOMPARE(rx().ReceivedCharCount, std::uint32_t(data.size()));
+        }
+        QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
+    }
+};
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    TerminalTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "terminal_test.moc"
