@@ -46,7 +46,7 @@ const char kUsage[] =
     "                     unknown type or a broken text record; data records fill the image\n"
     "  :0300000312XXXXCC  checksum record: \"OK\" when XXXX is the image checksum\n"
     "  0x3D or 0x05       a sync byte on its own answers \"SYNC\"\n"
-    "  anything else      answers \"ERR\"\n"
+    "  other text, CR     answers \"ERR\"\n"
     "\n"
     "Options:\n"
     "  --com N            write COMN=<device> into the port map (KELDRIN_PORTS, else\n"
