@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -20,17 +21,15 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
 
-QByteArray trimBlanks(const QByteArray& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin))) ++begin;
-    while (end > begin && isBlank(text.at(end - 1))) --end;
-    return text.mid(begin, end - begin);
+QByteArrayView trimBlanks(QByteArrayView text) {
+    while (!text.isEmpty() && isBlank(text.front())) text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back())) text.chop(1);
+    return text;
 }
 
 // Latin-1 lower case, so "STATUS" and "Status" (and "ÄNDERUNG" and "änderung") are one name.
-QByteArray fold(const QByteArray& text) {
-    QByteArray out = trimBlanks(text);
+QByteArray fold(QByteArrayView text) {
+    QByteArray out = trimBlanks(text).toByteArray();
     for (char& ch : out) {
         const auto c = static_cast<unsigned char>(ch);
         if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
@@ -39,29 +38,71 @@ QByteArray fold(const QByteArray& text) {
     return out;
 }
 
+enum class Eol : unsigned char { None, Lf, Cr, CrLf };
+
+const char* eolText(Eol e) {
+    switch (e) {
+        case Eol::Lf:
+            return "\n";
+        case Eol::Cr:
+            return "\r";
+        case Eol::CrLf:
+            return "\r\n";
+        case Eol::None:
+            break;
+    }
+    return "";
+}
+
 struct Line {
-    QByteArray text;  // without its line end
-    QByteArray eol;   // "\r\n", "\n", "\r", or empty for a last line without one
+    QByteArray text;      // without its line end
+    Eol eol = Eol::None;  // None only for a last line without a line end
+};
+
+// Folded key -> its first line. Sections are mostly a handful of keys, so a list is the fastest;
+// a hash is added for the rare long section.
+class KeyIndex {
+  public:
+    int find(const QByteArray& folded) const {
+        if (hash_) return hash_->value(folded, -1);
+        for (const auto& [k, line] : list_)
+            if (k == folded) return line;
+        return -1;
+    }
+    void add(const QByteArray& folded, int line) {
+        if (find(folded) >= 0) return;
+        list_.emplace_back(folded, line);
+        if (hash_) {
+            hash_->insert(folded, line);
+        } else if (list_.size() > 16) {
+            hash_ = std::make_unique<QHash<QByteArray, int>>();
+            for (const auto& [k, l] : list_) hash_->insert(k, l);
+        }
+    }
+
+  private:
+    std::vector<std::pair<QByteArray, int>> list_;
+    std::unique_ptr<QHash<QByteArray, int>> hash_;
 };
 
 struct Section {
     QByteArray name;          // as written, blanks dropped; empty for the lines before any section
     std::vector<Line> lines;  // lines[0] is the "[name]" line, except in the leading part
-    QHash<QByteArray, int> keys;  // folded key -> its first line
-    int lastKeyLine = 0;          // where a new key goes after; 0 is the header line
+    KeyIndex keys;
+    int lastKeyLine = 0;  // where a new key goes after; 0 is the header line
     bool removed = false;
 };
 
 struct Document {
-    QByteArray bom;  // a UTF-8 mark some Windows editors put first; kept, never parsed
-    QByteArray eol = "\r\n";
+    QByteArray bom;       // a UTF-8 mark some Windows editors put first; kept, never parsed
+    Eol eol = Eol::CrLf;  // for new lines: the file's first line end
     std::vector<Section> sections;  // sections[0] holds the lines before the first section
     QHash<QByteArray, std::vector<int>> index;  // folded name -> its sections, in file order
 };
 
 enum class LineKind { Other, Header, Key };
 
-LineKind classify(const QByteArray& text, QByteArray* name) {
+LineKind classify(const QByteArray& text, QByteArrayView* name) {
     qsizetype i = 0;
     while (i < text.size() && isBlank(text.at(i))) ++i;
     if (i == text.size()) return LineKind::Other;
@@ -69,19 +110,18 @@ LineKind classify(const QByteArray& text, QByteArray* name) {
     if (first == '[') {
         qsizetype close = text.indexOf(']', i + 1);
         if (close < 0) close = text.size();
-        *name = trimBlanks(text.mid(i + 1, close - i - 1));
+        *name = trimBlanks(QByteArrayView(text).sliced(i + 1, close - i - 1));
         return LineKind::Header;
     }
     if (first == ';') return LineKind::Other;
     const qsizetype eq = text.indexOf('=', i);
     if (eq < 0) return LineKind::Other;
-    *name = trimBlanks(text.mid(i, eq - i));
+    *name = trimBlanks(QByteArrayView(text).sliced(i, eq - i));
     return name->isEmpty() ? LineKind::Other : LineKind::Key;
 }
 
-void addKey(Section& s, const QByteArray& key, int line) {
-    const QByteArray k = fold(key);
-    if (!s.keys.contains(k)) s.keys.insert(k, line);
+void addKey(Section& s, QByteArrayView key, int line) {
+    s.keys.add(fold(key), line);
     s.lastKeyLine = line;
 }
 
@@ -97,32 +137,40 @@ Document parse(const QByteArray& raw) {
     while (pos < raw.size()) {
         qsizetype end = pos;
         while (end < raw.size() && raw.at(end) != '\n' && raw.at(end) != '\r') ++end;
-        Line line{raw.mid(pos, end - pos), QByteArray()};
+        Line line{raw.mid(pos, end - pos), Eol::None};
+        pos = end;
         if (end < raw.size()) {
-            const bool crlf =
-                raw.at(end) == '\r' && end + 1 < raw.size() && raw.at(end + 1) == '\n';
-            line.eol = raw.mid(end, crlf ? 2 : 1);
+            if (raw.at(end) == '\n') {
+                line.eol = Eol::Lf;
+                pos += 1;
+            } else if (end + 1 < raw.size() && raw.at(end + 1) == '\n') {
+                line.eol = Eol::CrLf;
+                pos += 2;
+            } else {
+                line.eol = Eol::Cr;
+                pos += 1;
+            }
         }
-        pos = end + line.eol.size();
-        if (!eolKnown && !line.eol.isEmpty()) {
+        if (!eolKnown && line.eol != Eol::None) {
             doc.eol = line.eol;
             eolKnown = true;
         }
-        QByteArray name;
+        // `name` looks into the line's text, so it is used before the line moves.
+        QByteArrayView name;
         switch (classify(line.text, &name)) {
             case LineKind::Header: {
                 Section s;
-                s.name = name;
-                s.lines.push_back(std::move(line));
+                s.name = name.toByteArray();
                 doc.index[fold(name)].push_back(int(doc.sections.size()));
+                s.lines.push_back(std::move(line));
                 doc.sections.push_back(std::move(s));
                 break;
             }
             case LineKind::Key: {
                 Section& s = doc.sections.back();
-                s.lines.push_back(std::move(line));
                 // Keys before the first section cannot be addressed.
-                if (doc.sections.size() > 1) addKey(s, name, int(s.lines.size()) - 1);
+                if (doc.sections.size() > 1) addKey(s, name, int(s.lines.size()));
+                s.lines.push_back(std::move(line));
                 break;
             }
             case LineKind::Other:
@@ -143,7 +191,7 @@ QByteArray serialize(const Document& doc) {
         if (s.removed) continue;
         for (const Line& l : s.lines) {
             out += l.text;
-            out += (l.eol.isEmpty() && &l != last) ? doc.eol : l.eol;
+            out += eolText((l.eol == Eol::None && &l != last) ? doc.eol : l.eol);
         }
     }
     return out;
@@ -156,21 +204,20 @@ const Line* findKey(const Document& doc, const QByteArray& section, const QByteA
     const QByteArray k = fold(key);
     for (int si : *it) {
         const Section& s = doc.sections[size_t(si)];
-        const auto kt = s.keys.constFind(k);
-        if (kt != s.keys.constEnd()) return &s.lines[size_t(*kt)];
+        const int line = s.keys.find(k);
+        if (line >= 0) return &s.lines[size_t(line)];
     }
     return nullptr;
 }
 
 QByteArray valueOf(const Line& line) {
-    QByteArray v = trimBlanks(line.text.mid(line.text.indexOf('=') + 1));
+    QByteArrayView v = trimBlanks(QByteArrayView(line.text).sliced(line.text.indexOf('=') + 1));
     if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\''))
-        v = v.mid(1, v.size() - 2);
-    if (v.size() > kProfileValueMax) v.truncate(kProfileValueMax);
-    return v;
+        v = v.sliced(1, v.size() - 2);
+    return v.first(std::min<qsizetype>(v.size(), kProfileValueMax)).toByteArray();
 }
 
-bool hasLineBreak(const QByteArray& text) {
+bool hasLineBreak(QByteArrayView text) {
     return text.contains('\n') || text.contains('\r');
 }
 
@@ -179,7 +226,7 @@ bool validSection(const QByteArray& section) {
 }
 
 bool validKey(const QByteArray& key) {
-    const QByteArray k = trimBlanks(key);
+    const QByteArrayView k = trimBlanks(key);
     return !k.isEmpty() && !k.contains('=') && !k.startsWith('[') && !k.startsWith(';') &&
            !hasLineBreak(k);
 }
@@ -193,9 +240,9 @@ bool setValue(Document& doc, const QByteArray& section, const QByteArray& key,
     if (it != doc.index.end()) {
         for (int si : *it) {
             Section& s = doc.sections[size_t(si)];
-            const auto kt = s.keys.constFind(keyFold);
-            if (kt == s.keys.constEnd()) continue;
-            Line& line = s.lines[size_t(*kt)];
+            const int at = s.keys.find(keyFold);
+            if (at < 0) continue;
+            Line& line = s.lines[size_t(at)];
             // Keep the key as it is spelled and spaced; only the value changes.
             const QByteArray updated = line.text.left(line.text.indexOf('=') + 1) + value;
             if (updated == line.text) return false;
@@ -203,10 +250,10 @@ bool setValue(Document& doc, const QByteArray& section, const QByteArray& key,
             return true;
         }
     }
-    const QByteArray keyText = trimBlanks(key);
+    const QByteArray keyText = trimBlanks(key).toByteArray();
     if (it == doc.index.end()) {
         Section s;
-        s.name = trimBlanks(section);
+        s.name = trimBlanks(section).toByteArray();
         s.lines.push_back({'[' + s.name + ']', doc.eol});
         it = doc.index.insert(sectionFold, {int(doc.sections.size())});
         doc.sections.push_back(std::move(s));
@@ -271,8 +318,17 @@ QHash<QString, Open>& registry() {
     return r;
 }
 
+// Called for every value, mostly with the same name: the last absolute name is remembered (a
+// relative one depends on the working folder, so it is worked out each time).
 QString pathKey(const QString& fileName) {
-    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    thread_local QString lastName, lastKey;
+    if (fileName == lastName && !lastName.isEmpty()) return lastKey;
+    QString key = QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    if (QDir::isAbsolutePath(fileName)) {
+        lastName = fileName;
+        lastKey = key;
+    }
+    return key;
 }
 
 // Runs `change` on the file's document; `change` returns true when it changed something.

@@ -1,0 +1,309 @@
+#include "runner/ProjectFile.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QSpinBox>
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/Errors.h"
+#include "platform/EventPump.h"
+#include "platform/ProfileStrings.h"
+#include "platform/Seams.h"
+#include "runner/CommandTable.h"
+#include "serial/SioComPort.h"
+
+namespace keldrin {
+
+namespace {
+
+const QString kSpecialSettings = QStringLiteral("Special_Settings");
+const QString kDelayKey = QStringLiteral("SpinEdit_DelayOnSent");
+const QString kPortSettings = QStringLiteral("ComPort_Settings");
+
+// Decimal with an optional sign, or hexadecimal after "$" or "0x", in 32 bits; anything else
+// (an empty text too) is not a number.
+int StrToInt(const QString& text) {
+    const auto fail = [&]() -> int {
+        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
+    };
+    int i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' ')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        negative = text.at(i++) == QLatin1Char('-');
+    int base = 10;
+    if (i < text.size() && text.at(i) == QLatin1Char('$')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&
+               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) return fail();
+    const std::int64_t limit = base == 16 ? std::int64_t(UINT32_MAX) : std::int64_t(INT32_MAX) + 1;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t ch = text.at(i).unicode();
+        int digit = -1;
+        if (ch >= '0' && ch <= '9')
+            digit = ch - '0';
+        else if (base == 16 && ch >= 'a' && ch <= 'f')
+            digit = ch - 'a' + 10;
+        else if (base == 16 && ch >= 'A' && ch <= 'F')
+            digit = ch - 'A' + 10;
+        if (digit < 0) return fail();
+        value = value * base + digit;
+        if (value > limit) return fail();
+    }
+    if (negative) value = -value;
+    // Hexadecimal may spell a negative number through its top bit, as "$FFFFFFFF" for -1.
+    if (base == 16 && !negative && value <= std::int64_t(UINT32_MAX))
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    if (value < INT32_MIN || value > INT32_MAX) return fail();
+    return int(value);
+}
+
+// A stored setting reaches the port as one byte; a byte past the end of the setting's list
+// gives the port's class default, as the port itself would.
+template <typename E>
+E Ordinal(int stored, int count, E fallback) {
+    const int byte = stored & 0xFF;
+    return byte < count ? static_cast<E>(byte) : fallback;
+}
+
+bool IsRowSectionName(const QByteArray& name, int* row) {
+    if (name.isEmpty() || name.size() > 9 || name.front() == '0') return false;
+    for (char c : name)
+        if (c < '0' || c > '9') return false;
+    *row = name.toInt();
+    return true;
+}
+
+QString WithCmdExtension(const QString& name) {
+    const int slash = int(name.lastIndexOf(QLatin1Char('/')));
+    const int dot = int(name.lastIndexOf(QLatin1Char('.')));
+    return (dot > slash ? name.left(dot) : name) + QStringLiteral(".cmd");
+}
+
+// Absolute, so that firmware paths completed with it do not depend on the working folder.
+QString FolderOf(const QString& fileName) {
+    if (fileName.isEmpty()) return QString();
+    QString folder = QFileInfo(fileName).absolutePath();
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder;
+}
+
+bool IsBlankOrQuote(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\v') ||
+           c == QLatin1Char('\f') || c == QLatin1Char('"') || c == QLatin1Char('\'');
+}
+
+struct BusyScope {
+    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    bool& flag_;
+};
+
+}  // namespace
+
+const QString ProjectFile::kOpenFilter = QStringLiteral(
+    "HEX and Bin (*.hex;*.bin)|*.hex;*.bin|TEXT (*.txt)|*.txt|Project File (*.cmd)|*.cmd|All "
+    "files|*.*");
+const QString ProjectFile::kSaveFilter = QStringLiteral("Command Files (*.cmd)|*.cmd|*.*|*.*");
+
+QString ReadProjectValue(const QString& fileName, const QString& section, const QString& key,
+                         const QString& defaultValue) {
+    const QByteArray value =
+        platform::ReadProfileValue(fileName, section.toLatin1(), key.toLatin1()).value_or("");
+    return value.isEmpty() ? defaultValue : QString::fromLatin1(value);
+}
+
+bool WriteProjectValue(const QString& fileName, const QString& section, const QString& key,
+                       const QString& value) {
+    QByteArray bytes = value.toLatin1();
+    // Reading drops blanks and one pair of quotes around a value; quoting keeps them.
+    if (!value.isEmpty() && (IsBlankOrQuote(value.front()) || IsBlankOrQuote(value.back())))
+        bytes = '"' + bytes + '"';
+    return platform::WriteProfileString(fileName, section.toLatin1(), key.toLatin1(), bytes);
+}
+
+QString FileTitle(const QString& path) {
+    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0) name.truncate(dot);
+    return name;
+}
+
+ProjectFile::ProjectFile(ProjectFileParts parts) : p_(std::move(parts)) {}
+
+QString ProjectFile::Caption(const QString& projectFileName) {
+    return QStringLiteral("Keldrin=> \"") + FileTitle(projectFileName) +
+           QStringLiteral("\" Project (command file)");
+}
+
+void ProjectFile::setCaption() {
+    p_.mainWindow->setWindowTitle(Caption(ProjectFileName));
+}
+
+void ProjectFile::growToHoldRowSections() {
+    // Rows past the table would otherwise never be read, and so never run.
+    CommandTable& table = *p_.table;
+    int lastRow = 0;
+    for (const QByteArray& name : platform::ProfileSectionNames(ProjectFileName)) {
+        int row = 0;
+        if (!IsRowSectionName(name, &row) || row <= lastRow || row >= kMaxRows) continue;
+        for (int c = colName; c <= colTimeOut; ++c) {
+            if (!ReadProjectValue(ProjectFileName, QString::fromLatin1(name), table.cell(c, 0),
+                                  QString())
+                     .isEmpty()) {
+                lastRow = row;
+                break;
+            }
+        }
+    }
+    if (lastRow + 1 > table.rowCount()) table.setRowCount(lastRow + 1);
+}
+
+void ProjectFile::ActionOpenCommandSetExecute() {
+    if (busy_) return;
+    BusyScope busy(busy_);
+    CommandTable& table = *p_.table;
+
+    p_.OpenDialog1->FilterIndex = kProjectFilterIndex;
+
+    if (p_.autoRunMode()) {
+        p_.OpenDialog1->FileName = p_.commandLineProject();
+        ProjectFileName = p_.OpenDialog1->FileName;
+    } else {
+        platform::FileDialogRequest request;
+        request.filter = kOpenFilter;
+        request.filterIndex = kProjectFilterIndex;
+        request.fileName = p_.OpenDialog1->FileName;
+        const std::optional<QString> chosen =
+            platform::fileDialogs().openFile(p_.mainWindow, request);
+        // Reading the last project again would overwrite the operator's table with it.
+        if (!chosen) return;
+        p_.OpenDialog1->FileName = *chosen;
+        ProjectFileName = *chosen;
+    }
+    // Only now: a cancelled dialog leaves the operator's table exactly as it was.
+    while (table.rowCount() <= 23) table.insertRow(1);
+    ProjectFolder = FolderOf(p_.OpenDialog1->FileName);
+
+    const QString fileName = ProjectFileName;
+    platform::ProfileSession session(fileName);
+    growToHoldRowSections();
+
+    // The pass over row n lies past the table: it is read like the others but not shown.
+    const int n = table.rowCount();
+    const auto readCell = [&](int c, int r) {
+        const QString value = ReadProjectValue(fileName, QString::number(r), table.cell(c, 0), {});
+        if (r < n) table.setCell(c, r, value);
+        PumpEvents();
+    };
+    for (int r = 1; r <= n; ++r)
+        for (int c = colName; c <= colStatus; ++c) readCell(c, r);
+    for (int r = 1; r <= n; ++r) readCell(colTimeOut, r);
+
+    p_.SpinEdit_DelayOnSent->setValue(
+        StrToInt(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
+
+    if (p_.SioComPort1->IsOpen()) {
+        p_.SioComPort1->Close();
+        PumpEvents();
+        PumpEvents();
+    }
+    PumpEvents();
+    ActionReadCommPortSetExecute();
+    PumpEvents();
+
+    p_.autoResizeColumns();
+    PumpEvents();
+    p_.autoResizeColumns();
+    PumpEvents();
+
+    setCaption();
+    p_.lblCurrentProject->setText(FileTitle(ProjectFileName));
+    p_.mainWindow->update();
+    PumpEvents();
+}
+
+void ProjectFile::ActionReadCommPortSetExecute() {
+    using namespace serial;
+    TSioComPort& port = *p_.SioComPort1;
+    // Each setting goes to the port as soon as it is read: a bad one leaves the earlier ones.
+    const auto read = [&](const char* key) {
+        return StrToInt(
+            ReadProjectValue(ProjectFileName, kPortSettings, QString::fromLatin1(key), QString()));
+    };
+    port.SetBaudRate(Ordinal(read("ComPort_BaudRate"), brUser + 1, br115200));
+    port.SetDatabits(Ordinal(read("ComPort_Databits"), db8 + 1, db8));
+    port.SetFlowControl(Ordinal(read("ComPort_FlowControl"), fwDtrDsr + 1, fwNone));
+    port.SetParity(Ordinal(read("ComPort_Parity"), paSpace + 1, paNone));
+    port.SetStopbits(Ordinal(read("ComPort_Stopbits"), sbTwo + 1, sbOne));
+}
+
+void ProjectFile::ActionSaveCommandSetExecute() {
+    if (busy_) return;
+    BusyScope busy(busy_);
+    CommandTable& table = *p_.table;
+
+    platform::FileDialogRequest request;
+    request.filter = kSaveFilter;
+    request.filterIndex = p_.SaveDialog1->FilterIndex;
+    request.fileName = p_.SaveDialog1->FileName;
+    request.askOverwrite = true;
+    const std::optional<QString> chosen = platform::fileDialogs().saveFile(p_.mainWindow, request);
+    if (!chosen) return;
+    p_.SaveDialog1->FileName = *chosen;
+    ProjectFileName = WithCmdExtension(*chosen);
+
+    const QString fileName = ProjectFileName;
+    platform::ProfileSession session(fileName);
+    const auto failed = [&] {
+        session.commit();  // the file keeps what was written up to the failure
+        platform::ErrorBox(QStringLiteral("error saving the file:\r\n\r\n") + fileName);
+    };
+
+    // Row n lies past the table and reads as empty: it closes the rows with an empty section.
+    const int n = table.rowCount();
+    for (int r = 1; r <= n; ++r) {
+        for (int c = colName; c < kCommandColumnCount; ++c) {
+            if (!WriteProjectValue(fileName, QString::number(r), table.cell(c, 0),
+                                   table.cell(c, r))) {
+                failed();
+                return;
+            }
+            PumpEvents();
+        }
+    }
+    // Row sections of an older, longer project would come back on the next load.
+    for (const QByteArray& name : platform::ProfileSectionNames(fileName)) {
+        int row = 0;
+        if (IsRowSectionName(name, &row) && row > n) platform::RemoveProfileSection(fileName, name);
+    }
+
+    WriteProjectValue(fileName, kSpecialSettings, kDelayKey,
+                      QString::number(p_.SpinEdit_DelayOnSent->value()));
+    const serial::TSioComPort& port = *p_.SioComPort1;
+    const auto writePort = [&](const char* key, int value) {
+        WriteProjectValue(fileName, kPortSettings, QString::fromLatin1(key),
+                          QString::number(value));
+    };
+    writePort("ComPort_BaudRate", port.BaudRate());
+    writePort("ComPort_Databits", port.Databits());
+    writePort("ComPort_FlowControl", port.FlowControl());
+    writePort("ComPort_Parity", port.Parity());
+    writePort("ComPort_Stopbits", port.Stopbits());
+    writePort("ComPort_ComNumber", p_.selectedComNumber());
+
+    if (!session.commit()) {
+        platform::ErrorBox(QStringLiteral("error saving the file:\r\n\r\n") + fileName);
+        return;
+    }
+    setCaption();
+}
+
+}  // namespace keldrin
