@@ -333,7 +333,10 @@ void TSioComPort::SetComNumber(std::uint16_t v) {
 
 void TSioComPort::coreEvent(TSioCoreEvent kind, std::uint32_t data, std::exception_ptr error) {
     if (closing_ || destroying_) return;
-    if (OnNonSyncEvent) {
+    // An error is always raised on the window thread, where the error log takes it, even when
+    // the other events stay on this thread: an error that escaped OnNonSyncEvent would be lost
+    // if it went back there.
+    if (OnNonSyncEvent && kind != ckThreadException) {
         OnNonSyncEvent(this, kind, data);
         return;
     }

@@ -7,7 +7,8 @@
 // Events are std::function members, assigned by the owner (for example
 // `port.OnDataRecived = [this](TSioComPort*, std::uint32_t n) { SioComPort1DataRecived(n); };`).
 // All but OnNonSyncEvent run on the window thread; OnNonSyncEvent runs on the engine's event
-// thread and, like the other events, is assigned while the port is closed.
+// thread and, like the other events, is assigned while the port is closed; an error escaping it
+// is still raised on the window thread (as ckThreadException), where the error log takes it.
 //
 // Ordinals outside their table (a hand-edited project file saying BaudRate=20) never index past
 // a table: the setter takes the class default instead (br115200, db8, paNone, sbOne, fwNone,

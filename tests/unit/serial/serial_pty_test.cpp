@@ -352,6 +352,26 @@ TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
     EXPECT_TRUE(pumpUntil([&] { return got.endsWith("two"); }, 2000)) << got.toStdString();
 }
 
+TEST_F(PtyPort, AnErrorOnTheEventThreadIsRaisedOnTheWindowThread) {
+    std::vector<std::string> trapped;
+    bool onWindowThread = false;
+    keldrin::setErrorTrap([&](const std::exception& e, const char*) {
+        trapped.push_back(e.what());
+        onWindowThread = QThread::currentThread() == qApp->thread();
+    });
+    std::atomic<int> events{0};
+    port.OnNonSyncEvent = [&](TSioComPort*, TSioCoreEvent, std::uint32_t) {
+        if (events++ == 0) throw std::runtime_error("failed on the event thread");
+    };
+    port.Open();
+    ASSERT_EQ(::write(pty.master, "x", 1), 1);
+    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 2000));
+    EXPECT_EQ(trapped, std::vector<std::string>{"failed on the event thread"});
+    EXPECT_TRUE(onWindowThread);
+    ASSERT_EQ(::write(pty.master, "y", 1), 1);
+    EXPECT_TRUE(pumpUntil([&] { return events >= 2; }, 2000)) << "the event thread went on";
+}
+
 TEST_F(PtyPort, ClosingTheOtherEndMidTransferClosesThePortCleanly) {
     port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) { p->ReadAllWaiting(); };
     port.Open();
