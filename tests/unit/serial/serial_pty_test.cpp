@@ -177,6 +177,9 @@ TEST_F(PtyPort, OpenCloseEventsAndSettingsWhileOpen) {
         ++opens;
     };
     port.OnPortClose = [&](TSioComPort*) { order.push_back("close"); };
+    // Priorities are best effort: one that cannot be had never fails the open.
+    port.SetEventThreadPriority(tpTimeCritical);
+    port.SetWriteThreadPriority(tpIdle);
     port.Open();
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(errorOf([&] { port.SetInBufSize(4096); }), "Port is not closed - SioComPort1 ");
