@@ -21,9 +21,9 @@ const QString kSpecialSettings = QStringLiteral("Special_Settings");
 const QString kDelayKey = QStringLiteral("SpinEdit_DelayOnSent");
 const QString kPortSettings = QStringLiteral("ComPort_Settings");
 
-// Decimal with an optional sign, or hexadecimal after "$" or "0x", in 32 bits; anything else
-// (an empty text too) is not a number.
-int StrToInt(const QString& text) {
+// Whole numbers as the stored files hold them: decimal with an optional sign, or hexadecimal
+// after "$" or "0x", in 32 bits; anything else (an empty text too) raises EConvertError.
+int ToInt32(const QString& text) {
     const auto fail = [&]() -> int {
         throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
     };
@@ -208,7 +208,7 @@ void ProjectFile::ActionOpenCommandSetExecute() {
     for (int r = 1; r <= n; ++r) readCell(colTimeOut, r);
 
     p_.SpinEdit_DelayOnSent->setValue(
-        StrToInt(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
+        ToInt32(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
 
     if (p_.SioComPort1->IsOpen()) {
         p_.SioComPort1->Close();
@@ -235,7 +235,7 @@ void ProjectFile::ActionReadCommPortSetExecute() {
     TSioComPort& port = *p_.SioComPort1;
     // Each setting goes to the port as soon as it is read: a bad one leaves the earlier ones.
     const auto read = [&](const char* key) {
-        return StrToInt(
+        return ToInt32(
             ReadProjectValue(ProjectFileName, kPortSettings, QString::fromLatin1(key), QString()));
     };
     port.SetBaudRate(Ordinal(read("ComPort_BaudRate"), brUser + 1, br115200));
