@@ -124,6 +124,70 @@ int PtyPort::nextCom = 100;
 
 }  // namespace
 
+// ---- hand-off to the window thread ----
+
+TEST(SafeSync, CallsArriveInOrderAndATimedOutCallKeepsItsOwnMessage) {
+    std::vector<std::uint32_t> seen;
+    const std::uint32_t id = SioSafeSync::TakeSlot([&](const SioSyncMessage& m) {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        seen.push_back(m.data);
+    });
+    ASSERT_NE(id, 0u);
+    SioSyncMessage m;
+    m.data = 1;
+    EXPECT_FALSE(SioSafeSync::Call(id, m, 100)) << "a disabled slot takes no call";
+    SioSafeSync::EnableSlot(id, true);
+
+    // The window thread is busy: the call times out, still answering true.
+    bool answer = false;
+    long long waited = 0;
+    std::thread caller([&] {
+        const auto t0 = Clock::now();
+        SioSyncMessage first;
+        first.data = 10;
+        answer = SioSafeSync::Call(id, first, 100);
+        waited = msSince(t0);
+    });
+    caller.join();
+    EXPECT_TRUE(answer);
+    EXPECT_GE(waited, 90);
+    EXPECT_TRUE(seen.empty());
+
+    // Later calls queue behind it; once the window thread is free all run, in order.
+    std::thread more([&] {
+        for (std::uint32_t d = 11; d <= 13; ++d) {
+            SioSyncMessage next;
+            next.data = d;
+            SioSafeSync::Call(id, next, 2000);
+        }
+    });
+    EXPECT_TRUE(pumpUntil([&] { return seen.size() == 4; }, 3000));
+    more.join();
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{10, 11, 12, 13}));
+    SioSafeSync::ClearSlot(id);
+}
+
+TEST(SafeSync, DisablingTheSlotReleasesAWaitingCaller) {
+    int runs = 0;
+    const std::uint32_t id = SioSafeSync::TakeSlot([&](const SioSyncMessage&) { ++runs; });
+    SioSafeSync::EnableSlot(id, true);
+    std::atomic<bool> answer{true};
+    std::atomic<long long> waited{0};
+    std::thread caller([&] {
+        const auto t0 = Clock::now();
+        answer = SioSafeSync::Call(id, SioSyncMessage{}, 2000);
+        waited = msSince(t0);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    SioSafeSync::EnableSlot(id, false);
+    caller.join();
+    EXPECT_FALSE(answer);
+    EXPECT_LT(waited, 1000) << "the caller waited for its time-out";
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(runs, 0) << "a disabled slot's handler ran";
+    SioSafeSync::ClearSlot(id);
+}
+
 // ---- open ----
 
 TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
