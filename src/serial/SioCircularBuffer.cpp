@@ -23,7 +23,8 @@ bool TSioCircularBuffer::Append(const void* bytes, std::size_t n) {
     const std::size_t first = n < size_ - write_ ? n : size_ - write_;
     std::memcpy(data_.get() + write_, src, first);
     if (n > first) std::memcpy(data_.get(), src + first, n - first);
-    write_ = (write_ + n) % size_;
+    write_ += n;  // n <= size, so one subtraction wraps it (cheaper than a division per byte)
+    if (write_ >= size_) write_ -= size_;
     if (write_ == read_) full_ = true;
     return true;
 }
@@ -31,7 +32,8 @@ bool TSioCircularBuffer::Append(const void* bytes, std::size_t n) {
 bool TSioCircularBuffer::Consume(std::size_t n) {
     if (UsedCount() < n) return false;
     if (n == 0) return true;
-    read_ = (read_ + n) % size_;
+    read_ += n;
+    if (read_ >= size_) read_ -= size_;
     full_ = false;
     return true;
 }
