@@ -97,6 +97,15 @@ TermDevice::OpenResult TermDevice::open(const std::string& path, int* error) {
         ::close(fd);
         return fail(e, OpenResult::Unavailable);
     }
+#ifdef TIOCGEXCL
+    // A program that made the line exclusive without a flock. Only a privileged process gets this
+    // far; it must leave the port to its holder, and not clear the holder's flag on close.
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        ::close(fd);
+        return fail(EBUSY, OpenResult::Unavailable);
+    }
+#endif
     struct serial_struct ss {};
     if (ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type == PORT_UNKNOWN) {
         ::close(fd);

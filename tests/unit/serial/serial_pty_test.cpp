@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <time.h>
 
 #include <QCoreApplication>
@@ -200,6 +201,9 @@ TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
     mapPort(41, locked.path);
     const int lockFd = ::open(locked.path.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_EQ(flock(lockFd, LOCK_EX | LOCK_NB), 0);
+    PtyPair exclusive;  // a program that uses TIOCEXCL without a flock
+    mapPort(44, exclusive.path);
+    ASSERT_EQ(ioctl(exclusive.slave, TIOCEXCL), 0);
     mapPort(42, "/nonexistent/ttyUSB9");
     mapPort(43, mapPath());  // a plain file is no serial device
 
@@ -213,6 +217,7 @@ TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
         {43, "Invalid port number (COM43)"},
         {40, "Can't open device COM40"},  // held by another port object
         {41, "Can't open device COM41"},  // held by a plain flock
+        {44, "Can't open device COM44"},  // made exclusive by its holder (stops even root)
     };
     const int threadsBefore = threadCount();
     for (const auto& c : cases) {
@@ -225,6 +230,9 @@ TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
         EXPECT_EQ(opened, 0);
         EXPECT_EQ(threadCount(), threadsBefore) << "COM" << c.com << " left a thread";
     }
+    int stillExclusive = 0;
+    ioctl(exclusive.slave, TIOCGEXCL, &stillExclusive);
+    EXPECT_EQ(stillExclusive, 1) << "the refused open cleared its holder's flag";
     // The lock was the only obstacle.
     ::close(lockFd);
     TSioComPort p;
