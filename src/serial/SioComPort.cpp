@@ -3,6 +3,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 
+#include "platform/Guard.h"
+
 namespace keldrin::serial {
 
 namespace {
@@ -19,6 +21,23 @@ constexpr const char* kStopText[] = {"1", "1.5", "2"};
 
 // The port's own message through the hand-off: the device went away (data: the session).
 constexpr int kDeviceLost = 100;
+
+const char* eventName(int kind) {
+    switch (kind) {
+        case ckOutputEmptied:
+            return "OnOutBufFree";
+        case ckLineEvent:
+            return "OnDataRecived (line event)";
+        case ckDataWaiting:
+            return "OnDataRecived";
+        case ckThreadException:
+            return "serial event thread";
+        case kDeviceLost:
+            return "OnPortClose (device lost)";
+        default:
+            return "serial port event";
+    }
+}
 
 template <typename E>
 E inRange(E v, int count, E fallback) {
@@ -49,7 +68,9 @@ std::uint32_t BaudRateValue(int ordinal) {
 TSioComPort::TSioComPort(const QString& name, QObject* parent)
     : QObject(parent), core_(std::make_unique<TSioComPortCore>()) {
     setObjectName(name);
-    syncSlot_ = SioSafeSync::TakeSlot([this](const SioSyncMessage& m) { dispatch(m); });
+    // An error escaping a window handler ends that handler only; the error log names the event.
+    syncSlot_ = SioSafeSync::TakeSlot(
+        [this](const SioSyncMessage& m) { guarded(eventName(m.kind), [&] { dispatch(m); }); });
     core_->SetCallback([this](TSioCoreEvent kind, std::uint32_t data,
                               std::exception_ptr error) { coreEvent(kind, data, error); },
                        [this] { deviceLost(); });

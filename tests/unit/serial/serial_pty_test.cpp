@@ -412,8 +412,11 @@ TEST_F(PtyPort, BytesLeftUnreadAreReportedByThePoll) {
 
 TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
     std::vector<std::string> trapped;
-    keldrin::setErrorTrap(
-        [&](const std::exception& e, const char*) { trapped.push_back(e.what()); });
+    std::string where;
+    keldrin::setErrorTrap([&](const std::exception& e, const char* w) {
+        trapped.push_back(e.what());
+        where = w;
+    });
     QByteArray got;
     port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) {
         got += p->ReadAllWaiting();
@@ -423,6 +426,7 @@ TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
     ASSERT_EQ(::write(pty.master, "one", 3), 3);
     ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 2000));
     EXPECT_EQ(trapped.front(), "handler failed");
+    EXPECT_EQ(where.rfind("OnDataRecived", 0), 0u) << where;
     ASSERT_EQ(::write(pty.master, "two", 3), 3);
     EXPECT_TRUE(pumpUntil([&] { return got.endsWith("two"); }, 2000)) << got.toStdString();
 }
