@@ -1,0 +1,190 @@
+#include "serial/discovery/TSioPortComboBox.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+#include <exception>
+
+#include "platform/EventPump.h"
+#include "platform/Guard.h"
+
+namespace keldrin::serial {
+
+namespace {
+
+// Draws the entries of the dropped-down list at a fixed height, those in use in grey.
+class PortEntryDelegate final : public QStyledItemDelegate {
+  public:
+    explicit PortEntryDelegate(TSioPortComboBox* owner)
+        : QStyledItemDelegate(owner), owner_(owner) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        const bool plain = !(option.state & (QStyle::State_Selected | QStyle::State_HasFocus));
+        if ((owner_->Options() & pcHighlightOpen) && plain) {
+            const auto state = static_cast<TSioPortState>(index.data(Qt::UserRole).toUInt() >> 16);
+            const QPalette& pal = owner_->palette();
+            if (state == psInUse)
+                opt.palette.setColor(QPalette::Text, pal.color(QPalette::Disabled, QPalette::Text));
+            else if (state == psFree)
+                opt.palette.setColor(QPalette::Text, pal.color(QPalette::ButtonText));
+        }
+        QStyledItemDelegate::paint(painter, opt, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(QFontMetrics(owner_->font()).height() + 5);
+        return size;
+    }
+
+  private:
+    TSioPortComboBox* owner_;
+};
+
+}  // namespace
+
+TSioPortComboBox::TSioPortComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setItemDelegate(new PortEntryDelegate(this));
+    color_ = palette().color(QPalette::Base);
+    connectGuarded(this, &QComboBox::activated, this, "TSioPortComboBox.Change",
+                   [this](int index) { userPicked(index); });
+    RefillList();
+}
+
+void TSioPortComboBox::SetComPort(TSioComPort* port) {
+    comPort_ = port;
+    if (port) SetSelectedComNumber(port->ComNumber());
+}
+
+void TSioPortComboBox::SetOptions(TSioPortCtlOptions options) {
+    if (options == options_) return;
+    options_ = options;
+    RefillList();
+}
+
+void TSioPortComboBox::SetMaxComPorts(std::int16_t max) {
+    if (max == maxComPorts_) return;
+    maxComPorts_ = max;
+    RefillList();
+}
+
+void TSioPortComboBox::SetSelectedComNumber(std::uint16_t number) {
+    if (number == selected_) return;
+    selected_ = number;
+    SelectByNumber();
+}
+
+std::uint32_t TSioPortComboBox::EntryTag(int index) const {
+    return itemData(index, Qt::UserRole).toUInt();
+}
+
+void TSioPortComboBox::RefillList() {
+    // One reading of the map for the whole list: up to 255 numbers stay cheap.
+    const int max = maxComPorts_;
+    const std::map<int, TSioPortState> states =
+        max > 0 ? ProbePorts(max, CurrentPortMap()) : std::map<int, TSioPortState>{};
+
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
+    const QSignalBlocker quiet(this);  // a rebuild is no pick and no change of the user's
+    clear();
+    for (int n = 1; n <= max; ++n) {
+        const auto it = states.find(n);
+        const TSioPortState state = it == states.end() ? psAbsent : it->second;
+        bool listed;
+        if (!(options_ & pcCheckExist))
+            listed = true;
+        else if (options_ & pcDisableOpen)
+            listed = state == psFree;
+        else
+            listed = state == psFree || state == psInUse;
+        if (!listed) continue;
+        const std::uint32_t tag = (static_cast<std::uint32_t>(state) << 16) | std::uint32_t(n);
+        addItem(QStringLiteral("COM %1").arg(n), QVariant::fromValue<uint>(tag));
+    }
+    setCurrentIndex(-1);
+    setUpdatesEnabled(updates);
+}
+
+void TSioPortComboBox::SelectByNumber() {
+    for (int i = 0; i < count(); ++i) {
+        if (EntryNumber(i) == selected_) {
+            setCurrentIndex(i);
+            return;
+        }
+    }
+    if (count() > 0) {
+        setCurrentIndex(0);
+        selected_ = EntryNumber(0);
+    } else {
+        setCurrentIndex(-1);
+        selected_ = 0;
+    }
+}
+
+void TSioPortComboBox::SetColor(const QColor& color) {
+    color_ = color;
+    QPalette pal = palette();
+    for (QPalette::ColorRole role : {QPalette::Base, QPalette::Button, QPalette::Window})
+        pal.setColor(role, color);
+    setPalette(pal);
+    if (view()) view()->setPalette(pal);
+}
+
+void TSioPortComboBox::changeEvent(QEvent* event) {
+    QComboBox::changeEvent(event);
+    // A new font sizes the entries anew (the delegate measures it) and the list is rebuilt,
+    // as when the control is created.
+    if (event->type() == QEvent::FontChange) RefillList();
+}
+
+void TSioPortComboBox::userPicked(int index) {
+    selected_ = index >= 0 ? EntryNumber(index) : 0;
+    if (OnChange) OnChange(this);
+    if (!comPort_ || selected_ == 0) return;
+    // The list shows fresh states with the pick selected whatever the reopen did; its error
+    // still goes on to the caller afterwards.
+    std::exception_ptr error;
+    try {
+        comPort_->SetComNumber(selected_);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    RefillList();
+    SelectByNumber();
+    if (error) std::rethrow_exception(error);
+}
+
+void SelectCommPortQuantity(const std::array<TSioPortComboBox*, 3>& pickers, bool upTo255,
+                            QWidget* window) {
+    const QColor color = upTo255 ? QToolTip::palette().color(QPalette::ToolTipBase)
+                                 : QApplication::palette().color(QPalette::Base);
+    auto each = [&](const std::function<void(TSioPortComboBox*)>& f) {
+        for (TSioPortComboBox* p : pickers)
+            if (p) f(p);
+    };
+    auto showNone = [&] {
+        each([](TSioPortComboBox* p) { p->setCurrentIndex(-1); });
+        if (window) window->repaint();
+        PumpOnce();
+        each([](TSioPortComboBox* p) { p->repaint(); });
+    };
+    each([](TSioPortComboBox* p) { p->setEnabled(false); });
+    each([&](TSioPortComboBox* p) {
+        p->SetMaxComPorts(upTo255 ? 255 : 24);
+        p->SetColor(color);
+    });
+    PumpOnce();
+    showNone();
+    each([](TSioPortComboBox* p) { p->setEnabled(true); });
+    showNone();
+}
+
+}  // namespace keldrin::serial
