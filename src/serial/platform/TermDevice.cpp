@@ -343,22 +343,11 @@ bool TermDevice::clearCommError(std::uint32_t& errors, std::uint32_t& inQueue,
     if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
     inQueue = in > 0 ? static_cast<std::uint32_t>(in) : 0;
     outQueue = out > 0 ? static_cast<std::uint32_t>(out) : 0;
-    if (counters_) {
-        struct serial_icounter_struct ic {};
-        if (ioctl(fd_, TIOCGICOUNT, &ic) != 0) {
-            if (notSupported(errno)) counters_ = false;
-        } else {
-            const std::uint32_t now[5] = {
-                static_cast<std::uint32_t>(ic.buf_overrun), static_cast<std::uint32_t>(ic.overrun),
-                static_cast<std::uint32_t>(ic.parity), static_cast<std::uint32_t>(ic.frame),
-                static_cast<std::uint32_t>(ic.brk)};
-            const std::uint32_t bits[5] = {CE_RXOVER, CE_OVERRUN, CE_RXPARITY, CE_FRAME, CE_BREAK};
-            for (int i = 0; i < 5; ++i) {
-                if (errorBaseline_ && now[i] != errorCounts_[i]) errors |= bits[i];
-                errorCounts_[i] = now[i];
-            }
-            errorBaseline_ = true;
-        }
+    LineCounters now;
+    if (readCounters(now)) {
+        if (errorBaseline_) errors = CounterErrors(errorCounts_, now);
+        errorCounts_ = now;
+        errorBaseline_ = true;
     }
     return true;
 }
@@ -430,49 +419,76 @@ bool TermDevice::escape(unsigned code) {
     return false;
 }
 
+bool TermDevice::readCounters(LineCounters& c) {
+    if (!counters_) return false;
+    struct serial_icounter_struct ic {};
+    if (ioctl(fd_, TIOCGICOUNT, &ic) != 0) {
+        if (notSupported(errno)) counters_ = false;
+        return false;
+    }
+    auto u = [](int v) { return static_cast<std::uint32_t>(v); };
+    c.cts = u(ic.cts);
+    c.dsr = u(ic.dsr);
+    c.rng = u(ic.rng);
+    c.dcd = u(ic.dcd);
+    c.frame = u(ic.frame);
+    c.overrun = u(ic.overrun);
+    c.parity = u(ic.parity);
+    c.brk = u(ic.brk);
+    c.bufOverrun = u(ic.buf_overrun);
+    return true;
+}
+
 std::uint32_t TermDevice::lineEvents() {
     if (fd_ < 0) return 0;
     std::uint32_t events = 0;
-    if (counters_) {
-        struct serial_icounter_struct ic {};
-        if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
-            // The counters also catch a line that flickered between two passes.
-            const std::uint32_t now[8] = {
-                static_cast<std::uint32_t>(ic.cts),
-                static_cast<std::uint32_t>(ic.dsr),
-                static_cast<std::uint32_t>(ic.rng),
-                static_cast<std::uint32_t>(ic.dcd),
-                static_cast<std::uint32_t>(ic.frame),
-                static_cast<std::uint32_t>(ic.overrun),
-                static_cast<std::uint32_t>(ic.parity) + static_cast<std::uint32_t>(ic.brk),
-                static_cast<std::uint32_t>(ic.buf_overrun)};
-            const std::uint32_t bits[8] = {EV_CTS, EV_DSR, EV_RING, EV_RLSD,
-                                           EV_ERR, EV_ERR, EV_ERR,  EV_ERR};
-            for (int i = 0; i < 8; ++i) {
-                if (eventBaseline_ && now[i] != lastCounts_[i]) events |= bits[i];
-                lastCounts_[i] = now[i];
-            }
-            eventBaseline_ = true;
-            return events;
-        }
-        if (notSupported(errno)) counters_ = false;
+    LineCounters now;
+    if (readCounters(now)) {
+        if (eventBaseline_) events = CounterEvents(lastCounts_, now);
+        lastCounts_ = now;
+        eventBaseline_ = true;
+        return events;
     }
     if (modemLines_) {
         int lines = 0;
         if (ioctl(fd_, TIOCMGET, &lines) == 0) {
-            if (eventBaseline_) {
-                const int changed = lines ^ lastModem_;
-                if (changed & TIOCM_CTS) events |= EV_CTS;
-                if (changed & TIOCM_DSR) events |= EV_DSR;
-                if (changed & TIOCM_CAR) events |= EV_RLSD;
-                if ((changed & TIOCM_RNG) && (lines & TIOCM_RNG)) events |= EV_RING;
-            }
+            if (eventBaseline_) events = ModemLineEvents(lastModem_, lines);
             lastModem_ = lines;
             eventBaseline_ = true;
         } else if (notSupported(errno)) {
             modemLines_ = false;
         }
     }
+    return events;
+}
+
+std::uint32_t CounterEvents(const LineCounters& b, const LineCounters& n) {
+    std::uint32_t events = 0;
+    if (n.cts != b.cts) events |= EV_CTS;
+    if (n.dsr != b.dsr) events |= EV_DSR;
+    if (n.rng != b.rng) events |= EV_RING;
+    if (n.dcd != b.dcd) events |= EV_RLSD;
+    if (CounterErrors(b, n)) events |= EV_ERR;
+    return events;
+}
+
+std::uint32_t CounterErrors(const LineCounters& b, const LineCounters& n) {
+    std::uint32_t errors = 0;
+    if (n.bufOverrun != b.bufOverrun) errors |= CE_RXOVER;
+    if (n.overrun != b.overrun) errors |= CE_OVERRUN;
+    if (n.parity != b.parity) errors |= CE_RXPARITY;
+    if (n.frame != b.frame) errors |= CE_FRAME;
+    if (n.brk != b.brk) errors |= CE_BREAK;
+    return errors;
+}
+
+std::uint32_t ModemLineEvents(int before, int now) {
+    const int changed = before ^ now;
+    std::uint32_t events = 0;
+    if (changed & TIOCM_CTS) events |= EV_CTS;
+    if (changed & TIOCM_DSR) events |= EV_DSR;
+    if (changed & TIOCM_CAR) events |= EV_RLSD;
+    if ((changed & TIOCM_RNG) && (now & TIOCM_RNG)) events |= EV_RING;
     return events;
 }
 

@@ -16,6 +16,21 @@
 
 namespace keldrin::serial {
 
+// The driver's interrupt counters (TIOCGICOUNT) that line events and errors are read from.
+struct LineCounters {
+    std::uint32_t cts = 0, dsr = 0, rng = 0, dcd = 0;
+    std::uint32_t frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+};
+
+// EV_CTS, EV_DSR, EV_RING, EV_RLSD and EV_ERR for the counters that moved between two readings;
+// counting catches a line that flickered between them.
+std::uint32_t CounterEvents(const LineCounters& before, const LineCounters& now);
+// CE_* bits for the error counters that moved.
+std::uint32_t CounterErrors(const LineCounters& before, const LineCounters& now);
+// Events from two readings of the modem lines (TIOCM_* bits), for drivers without counters: a
+// change of CTS, DSR or DCD, and the ring indicator coming on.
+std::uint32_t ModemLineEvents(int before, int now);
+
 class TermDevice {
   public:
     enum class OpenResult {
@@ -71,6 +86,8 @@ class TermDevice {
     bool isPseudoTerminal() const { return pseudo_; }
 
   private:
+    bool readCounters(LineCounters& counters);
+
     int fd_ = -1;
     Dcb last_{};  // the fields termios cannot hold (limits, unused characters) are kept here
     bool haveLast_ = false;
@@ -81,10 +98,10 @@ class TermDevice {
     // Event thread's baseline.
     bool eventBaseline_ = false;
     int lastModem_ = 0;
-    std::uint32_t lastCounts_[8] = {};
+    LineCounters lastCounts_;
     // Line-status baseline (callers serialise clearCommError).
     bool errorBaseline_ = false;
-    std::uint32_t errorCounts_[5] = {};
+    LineCounters errorCounts_;
 };
 
 // The terminal attributes of a control block, on top of `t` (which keeps what the block does not

@@ -2,6 +2,7 @@
 // the XON/XOFF limits, the port's error texts and the port map file.
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -316,6 +318,40 @@ TEST(TermiosMapping, WhatALinuxTerminalCannotDoIsRefused) {
     EXPECT_TRUE(IsStandardBaudRate(115200));
     for (std::uint32_t r : {14400u, 56000u, 128000u, 256000u, 250000u})
         EXPECT_FALSE(IsStandardBaudRate(r)) << r << " needs BOTHER";
+}
+
+TEST(LineEvents, FromTheDriversCountersAndModemLines) {
+    LineCounters before;
+    before.cts = 3;
+    before.frame = 7;
+    struct Case {
+        const char* what;
+        std::function<void(LineCounters&)> change;
+        std::uint32_t events, errors;
+    } cases[] = {
+        {"nothing moved", [](LineCounters&) {}, 0, 0},
+        {"CTS toggled twice between passes", [](LineCounters& c) { c.cts += 2; }, EV_CTS, 0},
+        {"DSR", [](LineCounters& c) { c.dsr++; }, EV_DSR, 0},
+        {"ring", [](LineCounters& c) { c.rng++; }, EV_RING, 0},
+        {"carrier", [](LineCounters& c) { c.dcd++; }, EV_RLSD, 0},
+        {"framing error", [](LineCounters& c) { c.frame++; }, EV_ERR, CE_FRAME},
+        {"overrun and break", [](LineCounters& c) { c.overrun++, c.brk++; }, EV_ERR,
+         CE_OVERRUN | CE_BREAK},
+        {"parity", [](LineCounters& c) { c.parity++; }, EV_ERR, CE_RXPARITY},
+        {"buffer overrun", [](LineCounters& c) { c.bufOverrun++; }, EV_ERR, CE_RXOVER},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LineCounters now = before;
+        c.change(now);
+        EXPECT_EQ(CounterEvents(before, now), c.events);
+        EXPECT_EQ(CounterErrors(before, now), c.errors);
+    }
+    EXPECT_EQ(ModemLineEvents(0, TIOCM_CTS | TIOCM_DSR), EV_CTS | EV_DSR);
+    EXPECT_EQ(ModemLineEvents(TIOCM_CAR, 0), EV_RLSD);
+    EXPECT_EQ(ModemLineEvents(0, TIOCM_RNG), EV_RING);
+    EXPECT_EQ(ModemLineEvents(TIOCM_RNG, 0), 0u) << "the ring indicator going off is no ring";
+    EXPECT_EQ(ModemLineEvents(TIOCM_DTR, TIOCM_RTS), 0u) << "our own outputs are no events";
 }
 
 // ---- settings text and limits ----

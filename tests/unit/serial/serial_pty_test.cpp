@@ -375,6 +375,23 @@ TEST_F(PtyPort, CloseDoesNotWaitForAHandOffTheWindowNeverTook) {
     EXPECT_EQ(calls, 0) << "an event of a closing port reached the window";
 }
 
+TEST_F(PtyPort, AHandlerMayCloseThePort) {
+    int calls = 0;
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) {
+        ++calls;
+        const auto t0 = Clock::now();
+        p->Close();  // the event thread waits in this very hand-off
+        EXPECT_LT(msSince(t0), 1500);
+    };
+    port.Open();
+    ASSERT_EQ(::write(pty.master, "bye", 3), 3);
+    ASSERT_TRUE(pumpUntil([&] { return closes == 1; }, 2000));
+    EXPECT_FALSE(port.IsOpen());
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(calls, 1);
+    EXPECT_NO_THROW(port.Open()) << "and open it again";
+}
+
 TEST_F(PtyPort, BytesLeftUnreadAreReportedByThePoll) {
     struct Seen {
         TSioCoreEvent kind;
