@@ -398,9 +398,17 @@ void TSioComPortCore::eventThreadMain(std::shared_ptr<std::promise<void>> starte
     try {
         bool lost = !ready;
         device_.lineEvents();  // baseline of the modem lines and counters
+        // The receive queue is polled 200 ms after the last "character received", however
+        // many other events (output emptied, modem lines) come in between.
+        using Clock = std::chrono::steady_clock;
+        const auto interval = std::chrono::milliseconds(kPollIntervalMs);
+        auto nextPoll = Clock::now() + interval;
         while (!lost) {
             epoll_event events[4];
-            const int n = epoll_wait(ep, events, 4, kPollIntervalMs);
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(nextPoll - Clock::now())
+                    .count();
+            const int n = epoll_wait(ep, events, 4, left > 0 ? static_cast<int>(left) : 0);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 lost = true;
@@ -425,8 +433,10 @@ void TSioComPortCore::eventThreadMain(std::shared_ptr<std::promise<void>> starte
             if (emptied) deliver(ckOutputEmptied, 0);
             if (lost) break;
             mask |= device_.lineEvents();
+            if (mask & EV_RXCHAR) nextPoll = Clock::now() + interval;
             if (mask) deliver(ckLineEvent, mask);
-            if (n == 0) {
+            if (Clock::now() >= nextPoll) {
+                nextPoll = Clock::now() + interval;
                 TSioLineStatus status;
                 if (!queryLineStatus(status)) {
                     lost = true;

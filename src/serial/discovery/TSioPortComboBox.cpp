@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <exception>
+#include <cstdio>
 
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
@@ -24,7 +25,7 @@ class PortEntryDelegate final : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option;
+        QStyleOptionViewItem opt = option; fprintf(stderr, "paint state %x opts %u\n", unsigned(option.state), owner_->Options());
         const bool plain = !(option.state & (QStyle::State_Selected | QStyle::State_HasFocus));
         if ((owner_->Options() & pcHighlightOpen) && plain) {
             const auto state = static_cast<TSioPortState>(index.data(Qt::UserRole).toUInt() >> 16);

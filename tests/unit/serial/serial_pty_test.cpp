@@ -427,6 +427,31 @@ TEST_F(PtyPort, BytesLeftUnreadAreReportedByThePoll) {
     EXPECT_EQ(port.WaitingInputCount(), 0u);
 }
 
+TEST_F(PtyPort, ThePollIsNotHeldOffBySendingTraffic) {
+    int polls = 0, emptied = 0;
+    port.OnSyncEvent = [&](TSioComPort*, TSioCoreEvent k, std::uint32_t) {
+        polls += k == ckDataWaiting;
+        emptied += k == ckOutputEmptied;
+    };
+    port.Open();
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop) readAvailable(pty.master, 20);
+    });
+    ASSERT_EQ(::write(pty.master, "12345", 5), 5);  // nobody reads these
+    // A byte every 20 ms: an "output emptied" event each time, never 200 ms of silence.
+    const auto t0 = Clock::now();
+    while (polls == 0 && msSince(t0) < 1500) {
+        port.WriteChar('.');
+        pumpUntil([] { return false; }, 20);
+    }
+    stop = true;
+    reader.join();
+    EXPECT_GT(emptied, 5);
+    EXPECT_GE(polls, 1) << "bytes were left waiting while the line was busy sending";
+    EXPECT_LT(msSince(t0), 1000);
+}
+
 TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
     std::vector<std::string> trapped;
     std::string where;
