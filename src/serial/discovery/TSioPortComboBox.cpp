@@ -8,7 +8,6 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <exception>
-#include <cstdio>
 
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
@@ -25,8 +24,10 @@ class PortEntryDelegate final : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option; fprintf(stderr, "paint state %x opts %u\n", unsigned(option.state), owner_->Options());
-        const bool plain = !(option.state & (QStyle::State_Selected | QStyle::State_HasFocus));
+        QStyleOptionViewItem opt = option;
+        // Only a selected entry looks different here: the view gives its current entry the
+        // focus state without marking it, so that one is drawn plain too.
+        const bool plain = !(option.state & QStyle::State_Selected);
         if ((owner_->Options() & pcHighlightOpen) && plain) {
             const auto state = static_cast<TSioPortState>(index.data(Qt::UserRole).toUInt() >> 16);
             const QPalette& pal = owner_->palette();
