@@ -103,7 +103,6 @@ class TSioComPortCore {
     void reportLost();
     void stopWriteThread();
     void stopEventThread();
-    static void applyPriority(TSioThreadPriority p);
 
     TermDevice device_;
     int port_ = 0;
