@@ -52,7 +52,7 @@ void CommandTable::setCell(int column, int row, const QString& text) {
         h->setText(text);
         return;
     }
-    if (row >= rowCount()) grid_->setRowCount(row);
+    if (row >= rowCount()) return;  // past the last row: nothing to write into
     QTableWidgetItem* item = grid_->item(row - 1, column);
     if (!item) {
         if (text.isEmpty()) return;

@@ -41,7 +41,8 @@ class CommandTable {
     // Makes the table hold `rows` rows, the header row included (at least 1).
     void setRowCount(int rows);
 
-    // Absent cells and cells past the last row read as empty text.
+    // Absent cells and cells past the last row read as empty text; writes past the last row
+    // are dropped.
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString& text);
 

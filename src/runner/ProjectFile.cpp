@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "platform/Convert.h"
 #include "platform/Errors.h"
 #include "platform/EventPump.h"
 #include "platform/ProfileStrings.h"
@@ -21,49 +22,6 @@ const QString kSpecialSettings = QStringLiteral("Special_Settings");
 const QString kDelayKey = QStringLiteral("SpinEdit_DelayOnSent");
 const QString kPortSettings = QStringLiteral("ComPort_Settings");
 
-// Whole numbers as the stored files hold them: decimal with an optional sign, or hexadecimal
-// after "$" or "0x", in 32 bits; anything else (an empty text too) raises EConvertError.
-int ToInt32(const QString& text) {
-    const auto fail = [&]() -> int {
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
-    };
-    int i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' ')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
-        negative = text.at(i++) == QLatin1Char('-');
-    int base = 10;
-    if (i < text.size() && text.at(i) == QLatin1Char('$')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text.at(i) == QLatin1Char('0') &&
-               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
-        base = 16;
-        i += 2;
-    }
-    if (i == text.size()) return fail();
-    const std::int64_t limit = base == 16 ? std::int64_t(UINT32_MAX) : std::int64_t(INT32_MAX) + 1;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const char16_t ch = text.at(i).unicode();
-        int digit = -1;
-        if (ch >= '0' && ch <= '9')
-            digit = ch - '0';
-        else if (base == 16 && ch >= 'a' && ch <= 'f')
-            digit = ch - 'a' + 10;
-        else if (base == 16 && ch >= 'A' && ch <= 'F')
-            digit = ch - 'A' + 10;
-        if (digit < 0) return fail();
-        value = value * base + digit;
-        if (value > limit) return fail();
-    }
-    if (negative) value = -value;
-    // Hexadecimal may spell a negative number through its top bit, as "$FFFFFFFF" for -1.
-    if (base == 16 && !negative && value <= std::int64_t(UINT32_MAX))
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    if (value < INT32_MIN || value > INT32_MAX) return fail();
-    return int(value);
-}
 
 // A stored setting reaches the port as one byte; a byte past the end of the setting's list
 // gives the port's class default, as the port itself would.
@@ -208,7 +166,7 @@ void ProjectFile::ActionOpenCommandSetExecute() {
     for (int r = 1; r <= n; ++r) readCell(colTimeOut, r);
 
     p_.SpinEdit_DelayOnSent->setValue(
-        ToInt32(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
+        StrToInt(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
 
     if (p_.SioComPort1->IsOpen()) {
         p_.SioComPort1->Close();
@@ -235,7 +193,7 @@ void ProjectFile::ActionReadCommPortSetExecute() {
     TSioComPort& port = *p_.SioComPort1;
     // Each setting goes to the port as soon as it is read: a bad one leaves the earlier ones.
     const auto read = [&](const char* key) {
-        return ToInt32(
+        return StrToInt(
             ReadProjectValue(ProjectFileName, kPortSettings, QString::fromLatin1(key), QString()));
     };
     port.SetBaudRate(Ordinal(read("ComPort_BaudRate"), brUser + 1, br115200));

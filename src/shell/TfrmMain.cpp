@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -32,6 +33,8 @@
 #include "platform/Seams.h"
 #include "runner/CommandLine.h"
 #include "runner/CommandTable.h"
+#include "runner/ProjectFile.h"
+#include "runner/Runner.h"
 #include "serial/SioComPort.h"
 #include "shell/ErrorLog.h"
 #include "shell/TfrmAbout.h"
@@ -93,6 +96,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     clientLayout->addWidget(Panel2);
     buildStatusBars();
     buildTerminal();
+    buildRunner();
 
     frmAbout = new TfrmAbout(this);
 
@@ -342,12 +346,28 @@ void TfrmMain::buildProjectPage() {
     SpeedButton_Resize->setToolTip(
         QStringLiteral("makes beatiful columns size to maximize your pleasure"));
     SpeedButton_Resize->setCheckable(true);
+    btnGo = named(new QPushButton(QStringLiteral("Go- execute all commands"), Panel_ProjectButtons),
+                  "btnGo");
+    btnGo->setToolTip(QStringLiteral("press to start the execution"));
+    btnAbort = named(new QPushButton(QStringLiteral("Cancel"), Panel_ProjectButtons), "btnAbort");
+    btnAbort->setToolTip(QStringLiteral("press to interrupt the process"));
+    btnAbort->hide();
+    SpeedButtonLoad = named(new QPushButton(QStringLiteral("Load Project"), Panel_ProjectButtons),
+                            "SpeedButtonLoad");
+    SpeedButtonLoad->setToolTip(QStringLiteral("opens previously prepared commands set"));
     SpeedButtonSave = named(new QPushButton(QStringLiteral("Save Project"), Panel_ProjectButtons),
                             "SpeedButtonSave");
+    SpeedButtonSave->setToolTip(QStringLiteral("saves your current commands set"));
+    chkBox_BypassWrongAnswer =
+        named(new QCheckBox(QStringLiteral("Bypass \"Wrong Answer\"")), "chkBox_BypassWrongAnswer");
     SpeedButtonClose =
         named(new QPushButton(QStringLiteral("Close"), Panel_ProjectButtons), "SpeedButtonClose");
     SpeedButtonClose->setToolTip(QStringLiteral("Closes the application"));
+    ProjectButtonsLayout->addWidget(btnGo);
+    ProjectButtonsLayout->addWidget(btnAbort);
+    ProjectButtonsLayout->addWidget(chkBox_BypassWrongAnswer);
     ProjectButtonsLayout->addStretch(1);
+    ProjectButtonsLayout->addWidget(SpeedButtonLoad);
     ProjectButtonsLayout->addWidget(SpeedButtonSave);
     ProjectButtonsLayout->addWidget(SpeedButton_Resize);
     ProjectButtonsLayout->addWidget(SpeedButtonClose);
@@ -381,7 +401,96 @@ void TfrmMain::buildCommPortPage() {
     for (QCheckBox* b : {CheckBoxBeepOnSend, CheckBoxBeepOnReceive, chkRemoveASCII_cntrlCharsRX})
         column->addWidget(b);
     page->addWidget(options);
+
+    GroupBox_CommTimeOut =
+        named(new QGroupBox(QStringLiteral("Current Line CommTimeOut, sec:"), TabSheet1),
+              "GroupBox_CommTimeOut");
+    auto* timeoutRow = new QHBoxLayout(GroupBox_CommTimeOut);
+    SpinEdit_Timer4CurrLineCommTimeOut =
+        named(new QSpinBox(GroupBox_CommTimeOut), "SpinEdit_Timer4CurrLineCommTimeOut");
+    SpinEdit_Timer4CurrLineCommTimeOut->setRange(0, 99999);
+    SpinEdit_Timer4CurrLineCommTimeOut->setValue(1);
+    SpinEdit_Timer4CurrLineCommTimeOut->setToolTip(QStringLiteral(
+        "Maximum allowed time-out to wait for ACK or NACK response\r\n  \r\n*( if ACK and NACK are "
+        "used )"));
+    timeoutRow->addWidget(SpinEdit_Timer4CurrLineCommTimeOut);
+    GroupBox_CommTimeOut->hide();
+    page->addWidget(GroupBox_CommTimeOut);
     page->addStretch(1);
+}
+
+void TfrmMain::buildRunner() {
+    Timer4OFF = new QTimer(this);
+    Timer4OFF->setObjectName(QStringLiteral("Timer4OFF"));
+    Timer4OFF->setInterval(1000);
+    connectGuarded(Timer4OFF, &QTimer::timeout, this, "Timer4OFFTimer",
+                   [this] { Timer4OFFTimer(); });
+
+    RunnerLinks links;
+    links.window = this;
+    links.table = table_.get();
+    links.port = SioComPort1;
+    links.transmitter = transmitter;
+    links.receiver = receiver;
+    links.communication = communication;
+    links.hexRecord = hexRecord;
+    links.capture = capture;
+    links.btnGo = btnGo;
+    links.btnAbort = btnAbort;
+    links.lblCurrentAction = lblCurrentAction;
+    links.lblRealCheckSum = lblRealCheckSum;
+    links.lblExpectedCheckSum = lblExpectedCheckSum;
+    links.LCDLabel1 = LCDLabel1;
+    links.JvSpecialProgress1 = JvSpecialProgress1;
+    links.Memo4Help = Memo4Help;
+    links.chkBox_BypassWrongAnswer = chkBox_BypassWrongAnswer;
+    links.Timer4OFF = Timer4OFF;
+    links.SBar = SBar;
+    links.dfsStatusBar1 = dfsStatusBar1;
+    links.StatusBarProgressFlag = &StatusBarProgressFlag;
+    links.mnuAdvancedMode = mnuAdvancedMode;
+    links.RadioGroupTransmit = RadioGroupTransmit;
+    links.AutoRunMode = &AutoRunMode;
+    links.trafficLogFileName = [this] { return TrafficLogFileName(); };
+    links.projectFolder = [this] { return project->ProjectFolder; };
+    links.terminating = [this] { return closing_; };
+    links.syncPortControls = [this] {
+        communication->ButtonSendOnce->setVisible(SioComPort1->IsOpen());
+    };
+    runner = new Runner(std::move(links), this);
+
+    openDialogMemory_ = std::make_unique<FileDialogMemory>();
+    saveDialogMemory_ = std::make_unique<FileDialogMemory>();
+    ProjectFileParts parts;
+    parts.table = table_.get();
+    parts.SpinEdit_DelayOnSent = SpinEdit_DelayOnSent;
+    parts.SioComPort1 = SioComPort1;
+    parts.selectedComNumber = [this] { return int(SioComPort1->ComNumber()); };
+    parts.mainWindow = this;
+    parts.lblCurrentProject = lblCurrentProject;
+    parts.autoRunMode = [this] { return AutoRunMode; };
+    parts.commandLineProject = [this] { return CommandLineProject; };
+    parts.autoResizeColumns = [this] { SpeedButton_ResizeClick(); };
+    parts.OpenDialog1 = openDialogMemory_.get();
+    parts.SaveDialog1 = saveDialogMemory_.get();
+    project = new ProjectFile(std::move(parts));
+    connectGuarded(SpeedButtonLoad, &QPushButton::clicked, this, "ActionOpenCommandSetExecute",
+                   [this] { project->ActionOpenCommandSetExecute(); });
+    connectGuarded(SpeedButtonSave, &QPushButton::clicked, this, "ActionSaveCommandSetExecute",
+                   [this] { project->ActionSaveCommandSetExecute(); });
+}
+
+void TfrmMain::Timer4OFFTimer() {
+    PumpOnce();
+    // The elapsed time of the run; whole hours are not shown.
+    const QString elapsed = ClockText(
+        QStringLiteral(":"), true, true,
+        runner->RunStartTime.isValid() ? runner->RunStartTime.msecsTo(QDateTime::currentDateTime())
+                                       : 0);
+    btnAbort->setText(QStringLiteral("Cancel - ") + elapsed);
+    LCDLabel1->setText(elapsed);
+    LCDLabel1->show();
+    PumpOnce();
 }
 
 void TfrmMain::buildLoggingPage() {
@@ -429,11 +538,8 @@ void TfrmMain::buildTerminal() {
     tx.trafficLogFileName = [this] { return TrafficLogFileName(); };
     tx.showSentCount = [this](const QString& t) { SBar->setPanelText(2, t); };
     tx.showListName = [this](const QString& t) { SBar->setPanelText(7, t); };
-    tx.portNotOpen = [this] {
-        platform::alerts().show(kHintHeader, QStringLiteral("Please, open COM port first!"),
-                                platform::AlertPicture::Information, 1500);
-        transmitter->resetSending();
-    };
+    tx.portNotOpen = [this] { runner->portNotOpen(); };
+    tx.abort = [this] { runner->BitBtnAbortClick(); };
     transmitter = new Transmitter(*communication, std::move(tx), this);
 
     ReceiveLinks rx;

@@ -20,6 +20,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableWidget;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
 class QWidget;
@@ -32,8 +33,11 @@ class CommandTable;
 class CommunicationPage;
 class HexRecordPage;
 class RadioGroup;
+class ProjectFile;
 class Receiver;
+class Runner;
 class Transmitter;
+struct FileDialogMemory;
 namespace serial {
 class TSioComPort;
 }
@@ -87,6 +91,9 @@ class TfrmMain : public QMainWindow {
     QTableWidget* StringGrid1 = nullptr;
     QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table
     QHBoxLayout* ProjectButtonsLayout = nullptr;
+    QPushButton* btnGo = nullptr;  // "Go- execute all commands"
+    QPushButton* btnAbort = nullptr;
+    QPushButton* SpeedButtonLoad = nullptr;     // "Load Project"
     QPushButton* SpeedButtonSave = nullptr;     // "Save Project"
     QToolButton* SpeedButton_Resize = nullptr;  // "Auto Resize Columns"
     QPushButton* SpeedButtonClose = nullptr;
@@ -98,6 +105,9 @@ class TfrmMain : public QMainWindow {
     QCheckBox* CheckBoxBeepOnSend = nullptr;
     QCheckBox* CheckBoxBeepOnReceive = nullptr;
     QCheckBox* chkRemoveASCII_cntrlCharsRX = nullptr;
+    QCheckBox* chkBox_BypassWrongAnswer = nullptr;
+    QGroupBox* GroupBox_CommTimeOut = nullptr;  // hidden
+    QSpinBox* SpinEdit_Timer4CurrLineCommTimeOut = nullptr;
 
     // --- the "Logging" page
     // -----------------------------------------------------------------------
@@ -112,6 +122,9 @@ class TfrmMain : public QMainWindow {
     // ----------------------------------------------------------
     serial::TSioComPort* SioComPort1 = nullptr;
     Transmitter* transmitter = nullptr;
+    Runner* runner = nullptr;
+    ProjectFile* project = nullptr;
+    QTimer* Timer4OFF = nullptr;  // the status refresh
     Receiver* receiver = nullptr;
     CaptureSwitch* capture = nullptr;
 
@@ -160,6 +173,7 @@ class TfrmMain : public QMainWindow {
     void SpeedButtonCloseClick();
     void SpeedButton_ResizeClick();
     void SelectCommPortQuantity1Click();
+    void Timer4OFFTimer();
 
     // Index of the tab whose caption is `caption`, or -1.
     int tabIndexOf(const QString& caption) const;
@@ -185,6 +199,7 @@ class TfrmMain : public QMainWindow {
     void buildCommPortPage();
     void buildLoggingPage();
     void buildTerminal();
+    void buildRunner();
     void countInstance(int delta);
     void shrinkAway();
 
@@ -194,6 +209,8 @@ class TfrmMain : public QMainWindow {
     HintController* hints_ = nullptr;
     bool firstPaintDone_ = false;  // the once-marker of FormPaint
     bool closing_ = false;
+    std::unique_ptr<FileDialogMemory> openDialogMemory_;
+    std::unique_ptr<FileDialogMemory> saveDialogMemory_;
 };
 
 }  // namespace keldrin

@@ -181,9 +181,17 @@ CommunicationPage::CommunicationPage(QWidget* sheet, QWidget* terminalParent) : 
     SynEditSending->setPlainText(QStringLiteral("Strings to SEND \nSynEditSending"));
     ButtonPleaseSave = named(new QPushButton(QStringLiteral("Please, Save")), "ButtonPleaseSave");
     ButtonPleaseSave->hide();
+    chkbx_TXAutoscroll =
+        named(new QCheckBox(QStringLiteral("TX Autoscroll")), "chkbx_TXAutoscroll");
+    chkbx_TXAutoscroll->setToolTip(QStringLiteral("Automatically scrolls the data in the window"));
+    chkbx_TXAutoscroll->setChecked(true);
     auto* listColumn = new QVBoxLayout;
     listColumn->addWidget(SynEditSending, 1);
-    listColumn->addWidget(ButtonPleaseSave, 0, Qt::AlignRight);
+    auto* listButtons = new QHBoxLayout;
+    listButtons->addWidget(chkbx_TXAutoscroll);
+    listButtons->addStretch(1);
+    listButtons->addWidget(ButtonPleaseSave);
+    listColumn->addLayout(listButtons);
     txRow->addWidget(JvLabel2);
     txRow->addLayout(listColumn, 1);
     page->addLayout(txRow, 2);

@@ -54,6 +54,7 @@ class CommunicationPage : public QObject {
     QRadioButton* RadioButton1;  // "Force CAPITAL Case"
     QRadioButton* RadioButton2;  // "normal Case"
     QPlainTextEdit* SynEditSending;
+    QCheckBox* chkbx_TXAutoscroll;
     QPushButton* ButtonPleaseSave;
     QLabel* JvLabel2;  // "Transmit", double click clears
     QCheckBox* chkHandleBinData;

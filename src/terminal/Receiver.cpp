@@ -49,6 +49,7 @@ void Receiver::SioComPort1DataRecived(std::uint32_t) {
     // is kept locally so every step below works on the bytes this call read.
     const QByteArray block = links_.port->ReadAllWaiting();
     LastRxBlock = block;
+    ++RxBlockCount;
     const bool capturing = page_.chkSaveRx2File->isChecked();
     if (capturing && links_.rxLogFileName) AppendLogLine(links_.rxLogFileName(), block);
     RxAccumulator.append(block);

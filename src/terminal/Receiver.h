@@ -38,6 +38,8 @@ class Receiver : public QObject {
     QByteArray LastRxBlock;
     QByteArray RxAccumulator;
     std::uint32_t ReceivedCharCount = 0;
+    // Blocks handled so far, so a waiting loop can tell whether anything arrived meanwhile.
+    std::uint64_t RxBlockCount = 0;
 
     void SioComPort1DataRecived(std::uint32_t count);
     void SioTerminal1ProcessChar(char& ch);
