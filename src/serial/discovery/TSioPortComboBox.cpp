@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -147,7 +148,20 @@ void TSioPortComboBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) RefillList();
 }
 
+void TSioPortComboBox::focusOutEvent(QFocusEvent* event) {
+    QComboBox::focusOutEvent(event);
+    // Its own list taking the focus, or another application's window, is no leaving the control.
+    // (The list takes the focus in more than one step, so its being shown is what counts.)
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason ||
+        view()->window()->isVisible())
+        return;
+    guarded("TSioPortComboBox.Exit", [this] {
+        if (OnExit) OnExit(this);
+    });
+}
+
 void TSioPortComboBox::userPicked(int index) {
+    if (OnClick) OnClick(this);
     selected_ = index >= 0 ? EntryNumber(index) : 0;
     if (OnChange) OnChange(this);
     if (!comPort_ || selected_ == 0) return;

@@ -61,11 +61,17 @@ class TSioPortComboBox : public QComboBox {
     QColor Color() const { return color_; }
     void SetColor(const QColor& color);
 
-    // Runs after a pick has set SelectedComNumber, before the port number is changed.
+    // A user's pick runs OnClick first, then takes the number, runs OnChange and only then
+    // changes the port's number.
+    std::function<void(TSioPortComboBox* Sender)> OnClick;
     std::function<void(TSioPortComboBox* Sender)> OnChange;
+    // The input focus went from the picker to another control of the window (not to its own
+    // dropped-down list, nor away with the whole window).
+    std::function<void(TSioPortComboBox* Sender)> OnExit;
 
   protected:
     void changeEvent(QEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void userPicked(int index);

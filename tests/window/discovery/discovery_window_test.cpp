@@ -4,9 +4,11 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolTip>
+#include <QVBoxLayout>
 #include <memory>
 #include <vector>
 
@@ -271,6 +273,32 @@ class DiscoveryWindowTest : public QObject {
         QCOMPARE(box.SelectedComNumber(), std::uint16_t(1));
     }
 
+    void exitRunsWhenTheFocusLeavesButNotForTheList() {
+        PtyPair one;
+        useMap({{1, one.path}});
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* box = new TSioPortComboBox;
+        auto* other = new QLineEdit;
+        layout->addWidget(box);
+        layout->addWidget(other);
+        int exits = 0;
+        box->OnExit = [&](TSioPortComboBox* sender) {
+            QCOMPARE(sender, box);
+            ++exits;
+        };
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        box->showPopup();
+        box->hidePopup();
+        QCOMPARE(exits, 0);
+        other->setFocus();
+        QTRY_COMPARE(exits, 1);
+    }
+
     void pickingReopensThePortOnTheNewNumber() {
         PtyPair one, three;
         useMap({{1, one.path}, {3, three.path}});
@@ -292,6 +320,9 @@ class DiscoveryWindowTest : public QObject {
         box.SetComPort(&SioComPort1);
         QCOMPARE(box.currentText(), QStringLiteral("COM 1"));
         QCOMPARE(box.EntryState(0), psInUse);
+        box.OnClick = [&](TSioPortComboBox* sender) {
+            events << QStringLiteral("click %1").arg(sender->SelectedComNumber());
+        };
         box.OnChange = [&](TSioPortComboBox* sender) {
             QCOMPARE(sender, &box);
             events << QStringLiteral("change %1 on port %2")
@@ -302,7 +333,7 @@ class DiscoveryWindowTest : public QObject {
         TrappedErrors errors;
         pick(box, 1);
         QCOMPARE(errors.texts, QStringList());
-        QCOMPARE(events, (QStringList{"change 3 on port 1", "close 1", "open 3"}));
+        QCOMPARE(events, (QStringList{"click 1", "change 3 on port 1", "close 1", "open 3"}));
         QVERIFY(SioComPort1.IsOpen());
         QCOMPARE(SioComPort1.ComNumber(), std::uint16_t(3));
         // Fresh states with the pick shown.
