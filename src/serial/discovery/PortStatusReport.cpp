@@ -114,7 +114,6 @@ QStringList CommPortsReport(TXComm& XComm1, const QString& osVersionLine, bool u
 }
 
 void ActionCheckCommPortsExecute(QPlainTextEdit& Memo1, TXComm& XComm1, bool upTo255) {
-    Memo1.clear();
     const QStringList lines = CommPortsReport(XComm1, OsVersionText(), upTo255);
     // The version line carries its own line break.
     Memo1.setPlainText(
