@@ -186,6 +186,10 @@ void InfoBox(const QString& text) {
     messageBoxes().show(BoxIcon::Information, applicationTitle(), text);
 }
 
+bool isHeadless() {
+    return headless();
+}
+
 QString qtFilterFromPairs(const QString& pairs) {
     const QStringList parts = pairs.split(QLatin1Char('|'));
     QStringList out;

@@ -113,6 +113,9 @@ inline void Sleep(unsigned ms) {
 void ErrorBox(const QString& text);
 void InfoBox(const QString& text);
 
+// True on a platform without a screen (offscreen), where nobody can answer a dialog.
+bool isHeadless();
+
 // "Caption (*.a;*.b)|*.a;*.b|..." to Qt's "Caption (*.a *.b);;..." form.
 QString qtFilterFromPairs(const QString& pairs);
 

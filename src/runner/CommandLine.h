@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -15,5 +16,13 @@ struct CommandLine {
 
 // `arguments` as QCoreApplication::arguments() gives them, the program itself first.
 CommandLine parseCommandLine(const QStringList& arguments);
+
+// Why an unattended start with these arguments cannot work, in one line; empty when it can:
+// the port must be a decimal COM number from 1 to 255 and the project a readable file.
+QString unattendedArgumentProblem(const CommandLine& line);
+
+// The exit status of an unattended run from its summary: 0 when the summary's second line is
+// "OK" or "Sent", 1 otherwise.
+int unattendedExitStatus(const QByteArray& summary);
 
 }  // namespace keldrin

@@ -22,7 +22,6 @@ const QString kSpecialSettings = QStringLiteral("Special_Settings");
 const QString kDelayKey = QStringLiteral("SpinEdit_DelayOnSent");
 const QString kPortSettings = QStringLiteral("ComPort_Settings");
 
-
 // A stored setting reaches the port as one byte; a byte past the end of the setting's list
 // gives the port's class default, as the port itself would.
 template <typename E>
@@ -124,8 +123,8 @@ void ProjectFile::growToHoldRowSections() {
     if (lastRow + 1 > table.rowCount()) table.setRowCount(lastRow + 1);
 }
 
-void ProjectFile::ActionOpenCommandSetExecute() {
-    if (busy_) return;
+bool ProjectFile::ActionOpenCommandSetExecute() {
+    if (busy_) return false;
     BusyScope busy(busy_);
     CommandTable& table = *p_.table;
 
@@ -142,7 +141,7 @@ void ProjectFile::ActionOpenCommandSetExecute() {
         const std::optional<QString> chosen =
             platform::fileDialogs().openFile(p_.mainWindow, request);
         // Reading the last project again would overwrite the operator's table with it.
-        if (!chosen) return;
+        if (!chosen) return false;
         p_.OpenDialog1->FileName = *chosen;
         ProjectFileName = *chosen;
     }
@@ -186,6 +185,7 @@ void ProjectFile::ActionOpenCommandSetExecute() {
     p_.lblCurrentProject->setText(FileTitle(ProjectFileName));
     p_.mainWindow->update();
     PumpEvents();
+    return true;
 }
 
 void ProjectFile::ActionReadCommPortSetExecute() {

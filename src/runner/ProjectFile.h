@@ -69,8 +69,9 @@ class ProjectFile {
 
     // "Load": asks for a project (or takes the command line's), fills the table, the delay and
     // the port settings. Cancelling the dialog changes nothing. A delay or port setting that
-    // is not a number raises EConvertError with the table already loaded.
-    void ActionOpenCommandSetExecute();
+    // is not a number raises EConvertError with the table already loaded. False when nothing
+    // was loaded (the dialog was cancelled, or a load was already running).
+    bool ActionOpenCommandSetExecute();
     // "Save": asks for a name and writes the table, the delay and the port settings.
     void ActionSaveCommandSetExecute();
     // Applies the port settings stored in `ProjectFileName` to the port, one by one.

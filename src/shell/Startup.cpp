@@ -1,7 +1,12 @@
 #include "shell/Startup.h"
 
+#include <cstdio>
+
 #include "platform/EventPump.h"
+#include "platform/Guard.h"
 #include "platform/Seams.h"
+#include "runner/CommandLine.h"
+#include "runner/ProductionFlow.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
 
@@ -10,13 +15,37 @@ namespace keldrin {
 int runProgram(Application& app) {
     Application::setApplicationName(QStringLiteral("Keldrin"));
     platform::setApplicationTitle(QStringLiteral("Keldrin"));
-    TfrmMain window(Application::arguments());
+    const QStringList arguments = Application::arguments();
+
+    // A production line calls us unattended: arguments that cannot work are said at once, and
+    // nobody is kept waiting.
+    const CommandLine line = parseCommandLine(arguments);
+    if (line.autoRun()) {
+        const QString problem = unattendedArgumentProblem(line);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "keldrin: %s\n", qPrintable(problem));
+            return 2;
+        }
+    }
+
+    TfrmMain window(arguments);
     window.show();
     if (window.AutoRunMode) {
-        // The unattended job (load, program, close) runs here once the production flow exists.
+        guarded("SpeedButton1Click", [&] { window.production->SpeedButton1Click(); });
         PumpOnce();
+        if (window.production->Finished)
+            return unattendedExitStatus(window.production->LastSummary);
+        if (platform::isHeadless()) {
+            // A missing firmware file or a project that did not load: with a window the operator
+            // could still act, without one the line must hear of it.
+            std::fprintf(stderr, "keldrin: the unattended run could not start\n");
+            return 2;
+        }
     }
-    return app.exec();
+    const int status = app.exec();
+    if (window.AutoRunMode && window.production->Finished)
+        return unattendedExitStatus(window.production->LastSummary);
+    return status;
 }
 
 }  // namespace keldrin

@@ -33,16 +33,22 @@
 #include "platform/Seams.h"
 #include "runner/CommandLine.h"
 #include "runner/CommandTable.h"
+#include "runner/ProductionFlow.h"
 #include "runner/ProjectFile.h"
 #include "runner/Runner.h"
 #include "serial/SioComPort.h"
+#include "serial/discovery/TSioPortComboBox.h"
+#include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
+#include "shell/PortControl.h"
 #include "shell/TfrmAbout.h"
 #include "shell/widgets/BalloonHint.h"
 #include "shell/widgets/BlinkingLabel.h"
 #include "shell/widgets/ByteLinesView.h"
+#include "shell/widgets/LedLamp.h"
 #include "shell/widgets/RadioGroup.h"
 #include "shell/widgets/StatusPanels.h"
+#include "shell/widgets/ToggleSwitch.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/Transmitter.h"
@@ -97,6 +103,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildStatusBars();
     buildTerminal();
     buildRunner();
+    buildPortControl();
 
     frmAbout = new TfrmAbout(this);
 
@@ -211,7 +218,7 @@ void TfrmMain::buildOperatorPanel() {
 
     auto* portRow = new QHBoxLayout;
     auto* portLabel = new QLabel(QStringLiteral("CommPort:"));
-    SioPortComboBox3 = named(new QComboBox, "SioPortComboBox3");
+    SioPortComboBox3 = named(new serial::TSioPortComboBox, "SioPortComboBox3");
     SioPortComboBox3->setToolTip(QStringLiteral("Please, select a CommPort"));
     SioPortComboBox3->setMinimumWidth(170);
     LCDLabel1 = named(new QLabel(QStringLiteral("0")), "LCDLabel1");
@@ -320,11 +327,40 @@ void TfrmMain::buildProjectPage() {
     Panel_CommPort->setMinimumHeight(34);
     CommPortStripLayout = new QHBoxLayout(Panel_CommPort);
     CommPortStripLayout->setContentsMargins(4, 2, 4, 2);
+    auto* stripLabel = new QLabel(QStringLiteral("CommPort:"), Panel_CommPort);
+    SioPortComboBox2 = named(new serial::TSioPortComboBox(Panel_CommPort), "SioPortComboBox2");
+    SioPortComboBox2->setToolTip(QStringLiteral("Please, select a CommPort"));
+    SioPortComboBox2->setMinimumWidth(120);
+    SpeedButtonCommPortOpenClose2 = named(new QPushButton(QStringLiteral("Opened"), Panel_CommPort),
+                                          "SpeedButtonCommPortOpenClose2");
+    SpeedButtonCommPortOpenClose2->setCheckable(true);
+    SpeedButtonCommPortOpenClose2->setEnabled(false);
+    SpeedButtonCommPortOpenClose2->hide();
+    JvSwitch_CommPort = named(new ToggleSwitch(Panel_CommPort), "JvSwitch_CommPort");
+    JvSwitch_CommPort->setFixedSize(JvSwitch_CommPort->sizeHint());
+    JvSwitch_CommPort->setToolTip(QStringLiteral("by pressing to can Close/Open your CommPort"));
+    JvSwitch_CommPort->hide();
+    JvSwitch_CommPort_WAS = named(new ToggleSwitch(Panel_CommPort), "JvSwitch_CommPort_WAS");
+    JvSwitch_CommPort_WAS->hide();
+    ButtonConfig2 =
+        named(new QPushButton(QStringLiteral("Config selected ComPort"), Panel_CommPort),
+              "ButtonConfig2");
+    ButtonConfig2->setToolTip(QStringLiteral("Confige your CommPort Settings"));
+    ButtonConfig2->setEnabled(false);
+    CommPortStripLayout->addWidget(stripLabel);
+    CommPortStripLayout->addWidget(SioPortComboBox2);
+    CommPortStripLayout->addWidget(JvSwitch_CommPort);
+    CommPortStripLayout->addWidget(SpeedButtonCommPortOpenClose2);
+    CommPortStripLayout->addWidget(ButtonConfig2);
     CommPortStripLayout->addStretch(1);
+    CommPortStripLayout->addWidget(new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort));
     SpinEdit_DelayOnSent = named(new QSpinBox(Panel_CommPort), "SpinEdit_DelayOnSent");
     SpinEdit_DelayOnSent->setRange(0, 100000);
     SpinEdit_DelayOnSent->setValue(10);
     SpinEdit_DelayOnSent->setSuffix(QStringLiteral(" ms"));
+    SpinEdit_DelayOnSent->setToolTip(QStringLiteral(
+        "Delay on Sent in miliseconds:\r\n\r\nmakes a delay after sending each line of a file or "
+        "after each single-line command"));
     CommPortStripLayout->addWidget(SpinEdit_DelayOnSent);
     page->addWidget(Panel_CommPort);
 
@@ -383,6 +419,47 @@ void TfrmMain::buildCommPortPage() {
     auto* page = new QVBoxLayout(TabSheet1);
     page->setContentsMargins(4, 4, 4, 4);
     CommPortPageLayout = page;
+    auto* portRow = new QHBoxLayout;
+    SioPortComboBox1 = named(new serial::TSioPortComboBox(TabSheet1), "SioPortComboBox1");
+    SioPortComboBox1->setToolTip(QStringLiteral("Please, select a CommPort"));
+    SioPortComboBox1->setMinimumWidth(140);
+    ButtonConfig = named(new QPushButton(QStringLiteral("Config"), TabSheet1), "ButtonConfig");
+    ButtonConfig->setToolTip(QStringLiteral("Confige your CommPort Settings"));
+    ButtonConfig->setEnabled(false);
+    SpeedButtonCommPortOpenClose =
+        named(new QPushButton(QStringLiteral("Opened"), TabSheet1), "SpeedButtonCommPortOpenClose");
+    SpeedButtonCommPortOpenClose->setCheckable(true);
+    SpeedButtonCommPortOpenClose->setEnabled(false);
+    SpeedButtonCommPortOpenClose->setToolTip(
+        QStringLiteral("by pressing to can Close/Open your CommPort"));
+    portRow->addWidget(SioPortComboBox1);
+    portRow->addWidget(ButtonConfig);
+    portRow->addWidget(SpeedButtonCommPortOpenClose);
+    auto* leds = named(new QFrame(TabSheet1), "Panel_Leds");
+    auto* ledRow = new QHBoxLayout(leds);
+    janLedCommError = named(new LedLamp(Qt::red, leds), "janLedCommError");
+    janLedCommError->setToolTip(QStringLiteral("Communication Error"));
+    janLedRx = named(new LedLamp(Qt::green, leds), "janLedRx");
+    janLedRx->setToolTip(QStringLiteral("Receive"));
+    janLedTx = named(new LedLamp(Qt::yellow, leds), "janLedTx");
+    janLedTx->setToolTip(QStringLiteral("Transmitt"));
+    janLedRx2 = named(new LedLamp(Qt::green, leds), "janLedRx2");
+    janLedTx2 = named(new LedLamp(Qt::yellow, leds), "janLedTx2");
+    janLedRx->hide();
+    janLedTx->hide();
+    for (LedLamp* led : {janLedCommError, janLedRx, janLedTx, janLedRx2, janLedTx2})
+        ledRow->addWidget(led);
+    portRow->addWidget(leds);
+    portRow->addStretch(1);
+    page->addLayout(portRow);
+    Memo1 = named(new QPlainTextEdit(TabSheet1), "Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setToolTip(QStringLiteral("your CommPorts Statuses"));
+    page->addWidget(Memo1, 1);
+    ActionOpenPort = namedAction(this, "ActionOpenPort", QStringLiteral("Open CommPort"));
+    ActionClosePort = namedAction(this, "ActionClosePort", QStringLiteral("Close CommPort"));
+    ActionOpenPort->setEnabled(false);
+    ActionClosePort->setEnabled(false);
     auto* options =
         named(new QGroupBox(QStringLiteral("Terminal"), TabSheet1), "GroupBox_Terminal");
     auto* column = new QVBoxLayout(options);
@@ -416,7 +493,6 @@ void TfrmMain::buildCommPortPage() {
     timeoutRow->addWidget(SpinEdit_Timer4CurrLineCommTimeOut);
     GroupBox_CommTimeOut->hide();
     page->addWidget(GroupBox_CommTimeOut);
-    page->addStretch(1);
 }
 
 void TfrmMain::buildRunner() {
@@ -424,7 +500,7 @@ void TfrmMain::buildRunner() {
     Timer4OFF->setObjectName(QStringLiteral("Timer4OFF"));
     Timer4OFF->setInterval(1000);
     connectGuarded(Timer4OFF, &QTimer::timeout, this, "Timer4OFFTimer",
-                   [this] { Timer4OFFTimer(); });
+                   [this] { portControl->Timer4OFFTimer(); });
 
     RunnerLinks links;
     links.window = this;
@@ -455,7 +531,10 @@ void TfrmMain::buildRunner() {
     links.projectFolder = [this] { return project->ProjectFolder; };
     links.terminating = [this] { return closing_; };
     links.syncPortControls = [this] {
-        communication->ButtonSendOnce->setVisible(SioComPort1->IsOpen());
+        const bool open = SioComPort1->IsOpen();
+        SpeedButtonCommPortOpenClose->setChecked(open);
+        SpeedButtonCommPortOpenClose2->setChecked(open);
+        communication->ButtonSendOnce->setVisible(open);
     };
     runner = new Runner(std::move(links), this);
 
@@ -465,7 +544,7 @@ void TfrmMain::buildRunner() {
     parts.table = table_.get();
     parts.SpinEdit_DelayOnSent = SpinEdit_DelayOnSent;
     parts.SioComPort1 = SioComPort1;
-    parts.selectedComNumber = [this] { return int(SioComPort1->ComNumber()); };
+    parts.selectedComNumber = [this] { return int(SioPortComboBox2->SelectedComNumber()); };
     parts.mainWindow = this;
     parts.lblCurrentProject = lblCurrentProject;
     parts.autoRunMode = [this] { return AutoRunMode; };
@@ -478,19 +557,6 @@ void TfrmMain::buildRunner() {
                    [this] { project->ActionOpenCommandSetExecute(); });
     connectGuarded(SpeedButtonSave, &QPushButton::clicked, this, "ActionSaveCommandSetExecute",
                    [this] { project->ActionSaveCommandSetExecute(); });
-}
-
-void TfrmMain::Timer4OFFTimer() {
-    PumpOnce();
-    // The elapsed time of the run; whole hours are not shown.
-    const QString elapsed = ClockText(
-        QStringLiteral(":"), true, true,
-        runner->RunStartTime.isValid() ? runner->RunStartTime.msecsTo(QDateTime::currentDateTime())
-                                       : 0);
-    btnAbort->setText(QStringLiteral("Cancel - ") + elapsed);
-    LCDLabel1->setText(elapsed);
-    LCDLabel1->show();
-    PumpOnce();
 }
 
 void TfrmMain::buildLoggingPage() {
@@ -805,7 +871,68 @@ void TfrmMain::SpeedButton_ResizeClick() {
 }
 
 void TfrmMain::SelectCommPortQuantity1Click() {
-    // The port pickers take the chosen number of ports once port discovery is in place.
+    serial::SelectCommPortQuantity({SioPortComboBox1, SioPortComboBox2, SioPortComboBox3},
+                                   useupto255CommPorts1->isChecked(), this);
+}
+
+void TfrmMain::useupto24CommPorts1Click() {
+    useupto24CommPorts1->setChecked(true);
+    useupto255CommPorts1->setChecked(false);
+    SelectCommPortQuantity1Click();
+}
+
+void TfrmMain::useupto255CommPorts1Click() {
+    useupto255CommPorts1->setChecked(true);
+    useupto24CommPorts1->setChecked(false);
+    SelectCommPortQuantity1Click();
+}
+
+void TfrmMain::buildPortControl() {
+    for (serial::TSioPortComboBox* picker :
+         {SioPortComboBox1, SioPortComboBox2, SioPortComboBox3}) {
+        picker->SetOptions(serial::pcCheckExist | serial::pcHighlightOpen);
+        picker->SetMaxComPorts(255);
+        picker->SetComPort(SioComPort1);
+    }
+    SioPortComboBox2->SetColor(Qt::yellow);
+    XComm1 = std::make_unique<serial::TXComm>();
+    portControl = new PortControl(*this);
+    connectGuarded(useupto24CommPorts1, &QAction::triggered, this, "useupto24CommPorts1Click",
+                   [this] { useupto24CommPorts1Click(); });
+    connectGuarded(useupto255CommPorts1, &QAction::triggered, this, "useupto255CommPorts1Click",
+                   [this] { useupto255CommPorts1Click(); });
+    pageChangeListeners.push_back([this](const QString& caption) {
+        if (caption == QLatin1String("CommPort")) portControl->ActionCheckCommPortsExecute();
+    });
+
+    ProductionLinks links;
+    links.window = this;
+    links.table = table_.get();
+    links.project = project;
+    links.runner = runner;
+    links.lblExpectedCheckSum = lblExpectedCheckSum;
+    links.lblRealCheckSum = lblRealCheckSum;
+    links.Memo4Help = Memo4Help;
+    links.JvBehaviorLabel = JvBehaviorLabel;
+    links.AutoRunMode = &AutoRunMode;
+    links.CommandLinePort = &CommandLinePort;
+    links.selectPort = [this](int number) {
+        SioPortComboBox3->SetSelectedComNumber(std::uint16_t(number));
+        SioComPort1->SetComNumber(std::uint16_t(number));
+    };
+    links.mirrorPicker = [this] {
+        SioPortComboBox2->setCurrentIndex(SioPortComboBox3->currentIndex());
+    };
+    links.openPort = [this] { portControl->ActionOpenPortExecute(); };
+    links.closePort = [this] { portControl->ActionClosePortExecute(); };
+    links.switchOn = [this] { portControl->JvSwitch_CommPort_WASOn(); };
+    links.switchOff = [this] { portControl->JvSwitch_CommPort_WASOff(); };
+    links.commLogFileName = [this] { return portControl->CommLogFileName; };
+    production = new ProductionFlow(std::move(links), this);
+    connectGuarded(SpeedButton1, &QPushButton::clicked, this, "SpeedButton1Click",
+                   [this] { production->SpeedButton1Click(); });
+    connectGuarded(SpeedButton3, &QPushButton::clicked, this, "SpeedButton3Click",
+                   [this] { production->SpeedButton3Click(); });
 }
 
 }  // namespace keldrin

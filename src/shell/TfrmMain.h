@@ -38,9 +38,15 @@ class Receiver;
 class Runner;
 class Transmitter;
 struct FileDialogMemory;
+class LedLamp;
+class PortControl;
+class ProductionFlow;
+class ToggleSwitch;
 namespace serial {
 class TSioComPort;
-}
+class TSioPortComboBox;
+class TXComm;
+}  // namespace serial
 class ErrorLog;
 class HintController;
 class StatusPanels;
@@ -72,7 +78,7 @@ class TfrmMain : public QMainWindow {
     QGroupBox* GroupBox_Project = nullptr;
     QPushButton* SpeedButton1 = nullptr;  // "Load Project=>"
     QLabel* lblCurrentProject = nullptr;
-    QComboBox* SioPortComboBox3 = nullptr;
+    serial::TSioPortComboBox* SioPortComboBox3 = nullptr;
     QLabel* LCDLabel1 = nullptr;
     QGroupBox* GroupBox_Program = nullptr;
     QPushButton* SpeedButton3 = nullptr;  // "Program"
@@ -87,7 +93,12 @@ class TfrmMain : public QMainWindow {
     // --- the "Project" page ----------------------------------------------------------------------
     QFrame* Panel_CommPort = nullptr;  // port strip above the table
     QHBoxLayout* CommPortStripLayout = nullptr;
-    QSpinBox* SpinEdit_DelayOnSent = nullptr;  // pause after each sent line, ms
+    serial::TSioPortComboBox* SioPortComboBox2 = nullptr;
+    QPushButton* SpeedButtonCommPortOpenClose2 = nullptr;  // hidden twin
+    ToggleSwitch* JvSwitch_CommPort = nullptr;
+    ToggleSwitch* JvSwitch_CommPort_WAS = nullptr;  // hidden
+    QPushButton* ButtonConfig2 = nullptr;           // "Config selected ComPort"
+    QSpinBox* SpinEdit_DelayOnSent = nullptr;       // pause after each sent line, ms
     QTableWidget* StringGrid1 = nullptr;
     QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table
     QHBoxLayout* ProjectButtonsLayout = nullptr;
@@ -101,6 +112,17 @@ class TfrmMain : public QMainWindow {
     // --- the "CommPort" page
     // ------------------------------------------------------------------------
     QVBoxLayout* CommPortPageLayout = nullptr;
+    serial::TSioPortComboBox* SioPortComboBox1 = nullptr;
+    QPushButton* ButtonConfig = nullptr;                  // "Config"
+    QPushButton* SpeedButtonCommPortOpenClose = nullptr;  // "Opened"
+    QPlainTextEdit* Memo1 = nullptr;                      // the port status report
+    LedLamp* janLedCommError = nullptr;
+    LedLamp* janLedRx = nullptr;
+    LedLamp* janLedTx = nullptr;
+    LedLamp* janLedRx2 = nullptr;
+    LedLamp* janLedTx2 = nullptr;
+    QAction* ActionOpenPort = nullptr;   // "Open CommPort"
+    QAction* ActionClosePort = nullptr;  // "Close CommPort"
     // terminal options -------------------------------------------------
     QCheckBox* CheckBoxBeepOnSend = nullptr;
     QCheckBox* CheckBoxBeepOnReceive = nullptr;
@@ -123,6 +145,9 @@ class TfrmMain : public QMainWindow {
     serial::TSioComPort* SioComPort1 = nullptr;
     Transmitter* transmitter = nullptr;
     Runner* runner = nullptr;
+    PortControl* portControl = nullptr;
+    ProductionFlow* production = nullptr;
+    std::unique_ptr<serial::TXComm> XComm1;  // the port status report's test device
     ProjectFile* project = nullptr;
     QTimer* Timer4OFF = nullptr;  // the status refresh
     Receiver* receiver = nullptr;
@@ -173,6 +198,8 @@ class TfrmMain : public QMainWindow {
     void SpeedButtonCloseClick();
     void SpeedButton_ResizeClick();
     void SelectCommPortQuantity1Click();
+    void useupto24CommPorts1Click();
+    void useupto255CommPorts1Click();
     void Timer4OFFTimer();
 
     // Index of the tab whose caption is `caption`, or -1.
@@ -200,6 +227,7 @@ class TfrmMain : public QMainWindow {
     void buildLoggingPage();
     void buildTerminal();
     void buildRunner();
+    void buildPortControl();
     void countInstance(int delta);
     void shrinkAway();
 

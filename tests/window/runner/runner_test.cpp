@@ -127,6 +127,7 @@ class RunnerTest : public QObject {
         seams = std::make_unique<platform::FakeSeams>();
         folder = std::make_unique<QTemporaryDir>();
         platform::setProgramFolder(folder->path());
+        platform::setApplicationTitle(QStringLiteral("Keldrin"));
         w = std::make_unique<TfrmMain>(QStringList{"keldrin"});
         w->SpinEdit_DelayOnSent->setValue(0);
         w->show();

@@ -28,6 +28,7 @@ extern "C" {
 #include "platform/FakeSeams.h"
 #include "platform/Guard.h"
 #include "runner/CommandTable.h"
+#include "serial/discovery/TSioPortComboBox.h"
 #include "shell/Application.h"
 #include "shell/ErrorLog.h"
 #include "shell/TfrmAbout.h"

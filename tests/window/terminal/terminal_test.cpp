@@ -90,6 +90,7 @@ class TerminalTest : public QObject {
         seams = std::make_unique<platform::FakeSeams>();
         folder = std::make_unique<QTemporaryDir>();
         platform::setProgramFolder(folder->path());
+        platform::setApplicationTitle(QStringLiteral("Keldrin"));
         pty = std::make_unique<PtyPair>();
         QVERIFY(!pty->path.empty());
         mapPort(kCom, pty->path);
