@@ -92,7 +92,7 @@ void PortControl::SpeedButtonCommPortOpenCloseClick() {
     setSwitch(w_.SpeedButtonCommPortOpenClose->isChecked());
     if (!w_.SpeedButtonCommPortOpenClose->isChecked()) {
         PumpOnce();
-        w_.repaint();
+        w_.update();
         if (w_.ActionClosePort->isEnabled()) {
             w_.SioComPort1->Close();
             PumpOnce();

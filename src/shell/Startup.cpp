@@ -17,17 +17,6 @@ int runProgram(Application& app) {
     platform::setApplicationTitle(QStringLiteral("Keldrin"));
     const QStringList arguments = Application::arguments();
 
-    // A production line calls us unattended: arguments that cannot work are said at once, and
-    // nobody is kept waiting.
-    const CommandLine line = parseCommandLine(arguments);
-    if (line.autoRun()) {
-        const QString problem = unattendedArgumentProblem(line);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "keldrin: %s\n", qPrintable(problem));
-            return 2;
-        }
-    }
-
     TfrmMain window(arguments);
     window.show();
     if (window.AutoRunMode) {
