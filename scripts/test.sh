@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh
 cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" "$@"
+QT_QPA_PLATFORM=offscreen KELDRIN_TEST_SILENT=1 ctest --output-on-failure -j "$(nproc)" "$@"

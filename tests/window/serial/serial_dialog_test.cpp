@@ -98,6 +98,8 @@ TEST(ConfigDialog, RunConfigDialogAppliesOnlyWhatWasAccepted) {
 }
 
 int main(int argc, char** argv) {
+    // Listing the cases at build time happens without a screen as well.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
