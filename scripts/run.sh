@@ -1,7 +1,36 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Keldrin with any arguments given.
+# Installs what is missing, builds, and shows Keldrin at work: keldrin-devsim plays a device on
+# COM 42, the sample project programs it unattended, the run summary is printed, and then the
+# window opens (when there is a display) with the simulated device still on COM 42.
+# With arguments, starts Keldrin with them instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh
-exec ./build/keldrin "$@"
+if [ $# -gt 0 ]; then exec ./build/keldrin "$@"; fi
+
+com=42
+work=$(mktemp -d)
+export KELDRIN_PORTS="$work/Keldrin.ports"
+./build/keldrin-devsim --com "$com" --image "$work/image.bin" >"$work/device" &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -s "$work/device" ] && break; sleep 0.1; done
+echo "Simulated device on COM$com: $(head -n1 "$work/device") (port map $KELDRIN_PORTS)"
+
+echo "Running: keldrin $com examples/board.cmd (unattended)"
+status=0
+QT_QPA_PLATFORM=offscreen ./build/keldrin "$com" "$PWD/examples/board.cmd" 2>/dev/null || status=$?
+summary="$PWD/build/Keldrin-Comm$com.log"
+echo "Exit status: $status (0: the run ended OK or Sent)"
+echo "Run summary ($summary):"
+sed 's/\r$//; s/^/    /' "$summary"
+echo "Capture file of the run: $(ls -t "$PWD"/build/Keldrin-Comm$com\ *.log 2>/dev/null | head -n1)"
+echo "Error log, if any errors were recorded: $PWD/build/_errors_log.txt"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Opening the window; COM$com is the simulated device until you close it."
+  ./build/keldrin
+else
+  echo "No display: not opening the window."
+fi
