@@ -24,15 +24,15 @@ void StatusPanel::paintEvent(QPaintEvent* event) {
 
 StatusPanels::StatusPanels(const QVector<PanelSpec>& panels, QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);
-    for (const PanelSpec& spec : panels) {
+    for (const PanelSpec& panelSpec : panels) {
         auto* label = new StatusPanel(this);
-        label->setText(spec.text);
-        label->setAlignment(spec.align);
-        label->setGauge(spec.gauge);
-        label->setFrameShape(spec.bevel ? QFrame::Panel : QFrame::NoFrame);
+        label->setText(panelSpec.text);
+        label->setAlignment(panelSpec.align);
+        label->setGauge(panelSpec.gauge);
+        label->setFrameShape(panelSpec.bevel ? QFrame::Panel : QFrame::NoFrame);
         label->setFrameShadow(QFrame::Sunken);
-        if (spec.width > 0) label->setMinimumWidth(spec.width);
-        if (!spec.hint.isEmpty()) label->setToolTip(spec.hint);
+        if (panelSpec.width > 0) label->setMinimumWidth(panelSpec.width);
+        if (!panelSpec.hint.isEmpty()) label->setToolTip(panelSpec.hint);
         addWidget(label, 0);
         panels_.push_back(label);
     }
