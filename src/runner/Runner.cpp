@@ -162,6 +162,18 @@ void Runner::endMelody() {
     PumpOnce();
 }
 
+void Runner::clearLineAndRowBar() {
+    l_.port->PurgeTransmit();
+    l_.port->PurgeReceive();
+    l_.communication->SynEditReceiving->clearLines();
+    l_.receiver->LastRxBlock.clear();
+    l_.receiver->RxAccumulator.clear();
+    PumpOnce();
+    setRowBar(0);
+    RowProgress = 0.0f;
+    Timer_4Progress.stop();
+}
+
 // ---------------------------------------------------------------------------------------------
 // The abort operation
 
@@ -184,15 +196,7 @@ void Runner::BitBtnAbortClick() {
     l_.LCDLabel1->hide();
     tmr4TimeCount.stop();
     elapsedSeconds = 0;
-    l_.port->PurgeTransmit();
-    l_.port->PurgeReceive();
-    l_.communication->SynEditReceiving->clearLines();
-    l_.receiver->LastRxBlock.clear();
-    l_.receiver->RxAccumulator.clear();
-    PumpOnce();
-    setRowBar(0);
-    RowProgress = 0.0f;
-    Timer_4Progress.stop();
+    clearLineAndRowBar();
     AbortFlag = 10;
     PumpOnce();
     endMelody();
@@ -224,15 +228,7 @@ bool Runner::run() {
     elapsedSeconds = 0;
     tmr4TimeCount.start();
     l_.lblRealCheckSum->setText(QStringLiteral("Device Reported=>: "));
-    l_.port->PurgeTransmit();
-    l_.port->PurgeReceive();
-    l_.communication->SynEditReceiving->clearLines();
-    l_.receiver->LastRxBlock.clear();
-    l_.receiver->RxAccumulator.clear();
-    PumpOnce();
-    setRowBar(0);
-    RowProgress = 0.0f;
-    Timer_4Progress.stop();
+    clearLineAndRowBar();
     AbortFlag = 0;
     RunStartTime = QDateTime::currentDateTime();
     if (!l_.mnuAdvancedMode->isChecked()) {

@@ -131,6 +131,9 @@ class Runner : public QObject {
     void checksumReport();
     bool verifiedWait();
     void endMelody();
+    // Drops what waits on the line both ways, empties the receive window and buffers and puts
+    // the per-row bar back to 0.
+    void clearLineAndRowBar();
 
     RunnerLinks l_;
     bool running_ = false;

@@ -102,12 +102,7 @@ void PortControl::SpeedButtonCommPortOpenCloseClick() {
         }
     } else if (w_.ActionOpenPort->isEnabled()) {
         PortStateWord = QStringLiteral("try2open");
-        PumpOnce();
-        PumpOnce();
-        w_.receiver->ReceivedCharCount = 0;
-        if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
-        w_.ActionOpenPort->setEnabled(false);
-        w_.ActionClosePort->setEnabled(true);
+        openNow();
         PumpOnce();
         PumpOnce();
     }
@@ -126,14 +121,18 @@ void PortControl::JvSwitch_CommPort_WASOff() {
     Timer4OFFTimer();
 }
 
-void PortControl::ActionOpenPortExecute() {
-    setOpenedButtons(true);
+void PortControl::openNow() {
     PumpOnce();
     PumpOnce();
     w_.receiver->ReceivedCharCount = 0;
     if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
     w_.ActionOpenPort->setEnabled(false);
     w_.ActionClosePort->setEnabled(true);
+}
+
+void PortControl::ActionOpenPortExecute() {
+    setOpenedButtons(true);
+    openNow();
 }
 
 void PortControl::ActionClosePortExecute() {

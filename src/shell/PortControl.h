@@ -53,6 +53,8 @@ class PortControl : public QObject {
 
   private:
     void setOpenedButtons(bool pressed);
+    // Opens the port unless it is open; from then on closing is what the actions allow.
+    void openNow();
     void setSwitch(bool on);
 
     TfrmMain& w_;
