@@ -753,7 +753,10 @@ void TfrmMain::changeEvent(QEvent* event) {
 
 void TfrmMain::paintEvent(QPaintEvent* event) {
     QMainWindow::paintEvent(event);
-    guarded("FormPaint", [this] { FormPaint(); });
+    // The handler repaints the pickers; that may not happen inside this paint, so it runs
+    // right after it.
+    if (!firstPaintDone_)
+        QTimer::singleShot(0, this, [this] { guarded("FormPaint", [this] { FormPaint(); }); });
 }
 
 // ---------------------------------------------------------------------------------------------

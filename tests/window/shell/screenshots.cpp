@@ -2,9 +2,11 @@
 // given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
 
 #include <QDir>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include "platform/FakeSeams.h"
 #include "platform/Seams.h"
@@ -41,6 +43,13 @@ int main(int argc, char** argv) {
         name.replace(QLatin1Char(' '), QLatin1Char('-'));
         ok &= save(QStringLiteral("page-") + name);
     }
+    // The sample project loaded, as an engineer sees it.
+    seams.dialogs->answers.push_back(QStringLiteral(EXAMPLES_DIR "/board.cmd"));
+    w.SpeedButtonLoad->click();
+    w.SpeedButton_Resize->setChecked(true);
+    w.SpeedButton_ResizeClick();
+    w.pcMain_PageControl->setCurrentIndex(w.tabIndexOf(QStringLiteral("Project")));
+    ok &= save(QStringLiteral("project-loaded"));
     w.close();
     return ok ? 0 : 1;
 }
