@@ -1,22 +1,64 @@
 #include "logging/LogFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstdlib>
 
 #include "platform/Seams.h"
 
 namespace keldrin {
 
+namespace {
+
+// Writes all of `data` to the descriptor; false at the first failure.
+bool writeAllTo(int fd, const QByteArray& data) {
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+// The whole content into a new file beside the target, renamed over it once complete.
+bool replaceFile(const QByteArray& target, const QByteArray& content) {
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    ::fchmod(fd, 0644);
+    bool ok = writeAllTo(fd, content) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok) ::unlink(temp.constData());
+    return ok;
+}
+
+// Where no new file can be made beside the target: truncate it and write into it.
+bool overwriteFile(const QByteArray& target, const QByteArray& content) {
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = writeAllTo(fd, content);
+    return ::close(fd) == 0 && ok;
+}
+
+}  // namespace
+
 void AppendLogLine(const QString& fileName, const QByteArray& line) {
     if (fileName.isEmpty()) return;
-    QFile f(fileName);
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Append);
+    // Opened and closed around every line, so other programs may read the file meanwhile.
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
     if (ok) {
-        ok = f.write(line) == line.size() && f.write("\r\n", 2) == 2;
-        ok = f.flush() && ok;
-        f.close();
-        ok = ok && f.error() == QFileDevice::NoError;
+        ok = writeAllTo(fd, line + "\r\n");
+        ok = ::close(fd) == 0 && ok;
     }
     if (!ok) platform::ErrorBox(QStringLiteral("Error writing Log File"));
 }
@@ -26,19 +68,21 @@ void WriteWholeFile(const QString& fileName, const QByteArray& text) {
         platform::ErrorBox(QStringLiteral("Error writing Log File: no file name"));
         return;
     }
-    // Where the old file cannot be replaced (a folder without write permission) say so, then
-    // write into the file itself as the last resort.
+    const QByteArray target = QFile::encodeName(fileName);
+    const QByteArray content = text + "\r\n";
+    // A crash or a full disk never leaves a half-written summary where a complete one stood.
+    if (replaceFile(target, content)) return;
     const QFileInfo info(fileName);
-    if (info.exists() && !QFileInfo(info.absolutePath()).isWritable())
-        platform::ErrorBox(QStringLiteral("can not delete Log File: ") + fileName);
-    QSaveFile f(fileName);
-    f.setDirectWriteFallback(true);
-    bool ok = f.open(QIODevice::WriteOnly);
-    if (ok) {
-        ok = f.write(text) == text.size() && f.write("\r\n", 2) == 2;
-        ok = ok ? f.commit() : (f.cancelWriting(), false);
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    if (folderWritable) {
+        platform::ErrorBox(QStringLiteral("Error writing Log File"));
+        return;
     }
-    if (!ok) platform::ErrorBox(QStringLiteral("Error writing Log File"));
+    // The old file cannot be replaced (a folder without write permission): say so, then write
+    // into the file itself as the last resort.
+    if (info.exists()) platform::ErrorBox(QStringLiteral("can not delete Log File: ") + fileName);
+    if (!overwriteFile(target, content))
+        platform::ErrorBox(QStringLiteral("Error writing Log File"));
 }
 
 QString FileTimeStamp(bool withSeconds, bool withMilliseconds, const QDateTime& moment) {
