@@ -20,6 +20,18 @@
 namespace keldrin {
 
 namespace {
+
+// Trims the ends of the accumulated text without copying the rest: only the new block's end
+// and, rarely, a run of blanks at the start have to move.
+void trimInPlace(QByteArray& text) {
+    qsizetype end = text.size();
+    while (end > 0 && static_cast<unsigned char>(text.at(end - 1)) <= 32) --end;
+    text.truncate(end);
+    qsizetype begin = 0;
+    while (begin < text.size() && static_cast<unsigned char>(text.at(begin)) <= 32) ++begin;
+    if (begin > 0) text.remove(0, begin);
+}
+
 class DoubleClickTap : public QObject {
   public:
     std::function<void()> onDoubleClick;
@@ -54,7 +66,7 @@ void Receiver::SioComPort1DataRecived(std::uint32_t) {
     if (capturing && links_.rxLogFileName) AppendLogLine(links_.rxLogFileName(), block);
     RxAccumulator.append(block);
     if (links_.chkRemoveASCII_cntrlCharsRX && links_.chkRemoveASCII_cntrlCharsRX->isChecked())
-        RxAccumulator = Trim(RxAccumulator);
+        trimInPlace(RxAccumulator);
     if (capturing) return;
 
     PumpOnce();
