@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -24,6 +25,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "logging/CaptureSwitch.h"
@@ -182,6 +184,10 @@ void TfrmMain::buildMenus() {
     addAction(MISettings);
 
     connectGuarded(MIExit, &QAction::triggered, this, "MIExitClick", [this] { MIExitClick(); });
+    connectGuarded(About1, &QAction::triggered, this, "About1Click", [this] { frmAbout->show(); });
+    connectGuarded(
+        OpenApplicationFolder1, &QAction::triggered, this, "OpenApplicationFolder1Click",
+        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(platform::programFolder())); });
     connectGuarded(mnuDefault, &QAction::triggered, this, "mnuDefaultClick",
                    [this] { mnuDefaultClick(); });
     connectGuarded(mnuSimplified, &QAction::triggered, this, "mnuSimplifiedClick",
