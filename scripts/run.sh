@@ -14,7 +14,7 @@ work=$(mktemp -d)
 export KELDRIN_PORTS="$work/Keldrin.ports"
 ./build/keldrin-devsim --com "$com" --image "$work/image.bin" >"$work/device" &
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [ -s "$work/device" ] && break; sleep 0.1; done
 echo "Simulated device on COM$com: $(head -n1 "$work/device") (port map $KELDRIN_PORTS)"
 
@@ -26,7 +26,7 @@ echo "Exit status: $status (0: the run ended OK or Sent)"
 echo "Run summary ($summary):"
 sed 's/\r$//; s/^/    /' "$summary"
 echo "Capture file of the run: $(ls -t "$PWD"/build/Keldrin-Comm$com\ *.log 2>/dev/null | head -n1)"
-echo "Error log, if any errors were recorded: $PWD/build/_errors_log.txt"
+if [ -f "$PWD/build/_errors_log.txt" ]; then echo "Error log: $PWD/build/_errors_log.txt"; fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the window; COM$com is the simulated device until you close it."
