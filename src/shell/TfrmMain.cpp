@@ -558,7 +558,7 @@ void TfrmMain::buildRunner() {
     parts.autoResizeColumns = [this] { SpeedButton_ResizeClick(); };
     parts.OpenDialog1 = openDialogMemory_.get();
     parts.SaveDialog1 = saveDialogMemory_.get();
-    project = new ProjectFile(std::move(parts));
+    project = std::make_unique<ProjectFile>(std::move(parts));
     connectGuarded(SpeedButtonLoad, &QPushButton::clicked, this, "ActionOpenCommandSetExecute",
                    [this] { project->ActionOpenCommandSetExecute(); });
     connectGuarded(SpeedButtonSave, &QPushButton::clicked, this, "ActionSaveCommandSetExecute",
@@ -917,7 +917,7 @@ void TfrmMain::buildPortControl() {
     ProductionLinks links;
     links.window = this;
     links.table = table_.get();
-    links.project = project;
+    links.project = project.get();
     links.runner = runner;
     links.lblExpectedCheckSum = lblExpectedCheckSum;
     links.lblRealCheckSum = lblRealCheckSum;

@@ -148,7 +148,7 @@ class TfrmMain : public QMainWindow {
     PortControl* portControl = nullptr;
     ProductionFlow* production = nullptr;
     std::unique_ptr<serial::TXComm> XComm1;  // the port status report's test device
-    ProjectFile* project = nullptr;
+    std::unique_ptr<ProjectFile> project;
     QTimer* Timer4OFF = nullptr;  // the status refresh
     Receiver* receiver = nullptr;
     CaptureSwitch* capture = nullptr;

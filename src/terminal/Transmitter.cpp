@@ -88,9 +88,14 @@ Transmitter::Transmitter(CommunicationPage& page, TransmitLinks links, QObject* 
     connectGuarded(page_.edEditSendData, &QLineEdit::textEdited, this, "edEditSendDataChange",
                    [this] { applyCase(); });
 
+    // The tap may still see events while the window takes its pages down, after the page
+    // object is gone: it tells the widgets apart by the addresses it keeps, not through the page.
     auto* tap = new EventTap(this);
-    tap->onEvent = [this](QObject* watched, QEvent* event) {
-        if (watched == page_.edEditSendData) {
+    QObject* const field = page_.edEditSendData;
+    QObject* const list = page_.SynEditSending->viewport();
+    QObject* const clearLabel = page_.JvLabel2;
+    tap->onEvent = [this, field, list, clearLabel](QObject* watched, QEvent* event) {
+        if (watched == field) {
             if (event->type() == QEvent::KeyPress) {
                 const int key = static_cast<QKeyEvent*>(event)->key();
                 if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -101,7 +106,7 @@ Transmitter::Transmitter(CommunicationPage& page, TransmitLinks links, QObject* 
                 edEditSendDataDblClick();
                 return true;
             }
-        } else if (watched == page_.SynEditSending->viewport()) {
+        } else if (watched == list) {
             if (event->type() == QEvent::MouseButtonPress) {
                 const auto button = static_cast<QMouseEvent*>(event)->button();
                 if (button == Qt::MiddleButton) {
@@ -113,15 +118,13 @@ Transmitter::Transmitter(CommunicationPage& page, TransmitLinks links, QObject* 
                     guarded("SynEditSendingDblClick", [this] { SynEditSendingDblClick(); });
                 });
             }
-        } else if (watched == page_.JvLabel2 && event->type() == QEvent::MouseButtonDblClick) {
+        } else if (watched == clearLabel && event->type() == QEvent::MouseButtonDblClick) {
             JvLabel2DblClick();
             return true;
         }
         return false;
     };
-    page_.edEditSendData->installEventFilter(tap);
-    page_.SynEditSending->viewport()->installEventFilter(tap);
-    page_.JvLabel2->installEventFilter(tap);
+    for (QObject* watched : {field, list, clearLabel}) watched->installEventFilter(tap);
 
     // The waiting bar fills over one loop period.
     loopProgress_.setInterval(100);
