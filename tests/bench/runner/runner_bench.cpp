@@ -28,17 +28,12 @@
 #include "serial/SioComPort.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
+#include "support/TestKit.h"
 
 using namespace keldrin;
+using keldrin::testkit::cpuSeconds;
 
 namespace {
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 QByteArray hexRecord(int address, const QByteArray& data) {
     QByteArray bytes;
@@ -53,7 +48,8 @@ QByteArray hexRecord(int address, const QByteArray& data) {
     return ":" + bytes.toHex().toUpper();
 }
 
-void setRow(CommandTable& t, int r, const QString& type, const QString& issue, const QString& timeOut) {
+void setRow(CommandTable& t, int r, const QString& type, const QString& issue,
+            const QString& timeOut) {
     t.setCell(colName, r, QStringLiteral("bench"));
     t.setCell(colType, r, type);
     t.setCell(colIssue, r, issue);

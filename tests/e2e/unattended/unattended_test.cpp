@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "SimClient.h"
+#include "support/TestKit.h"
+
+using keldrin::testkit::readAll;
 
 namespace {
 
@@ -27,11 +30,6 @@ struct Result {
     std::string err;
     double seconds = 0;
 };
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);

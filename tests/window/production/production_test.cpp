@@ -26,18 +26,15 @@
 #include "shell/widgets/BlinkingLabel.h"
 #include "shell/widgets/StatusPanels.h"
 #include "shell/widgets/ToggleSwitch.h"
+#include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "unit/serial/PtyFixture.h"
 
 using namespace keldrin;
 using keldrin::serial::testing::PtyPair;
+using keldrin::testkit::readAll;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The operator picks COM `com` in the picker, as a click on the entry does.
 bool pick(serial::TSioPortComboBox* picker, int com) {
@@ -62,11 +59,7 @@ class ProductionTest : public QObject {
     std::unique_ptr<TfrmMain> w;
     QString mapFile;
 
-    QStringList alertTexts() const {
-        QStringList out;
-        for (const auto& a : seams->alerts->shown) out << a.message;
-        return out;
-    }
+    QStringList alertTexts() const { return testkit::alertMessages(*seams->alerts); }
     void mapPort(int com, const std::string& device) {
         QFile f(mapFile);
         QVERIFY(f.open(QIODevice::Append));

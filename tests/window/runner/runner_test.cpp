@@ -27,21 +27,18 @@
 #include "shell/TfrmMain.h"
 #include "shell/widgets/RadioGroup.h"
 #include "shell/widgets/StatusPanels.h"
+#include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 
 using namespace keldrin;
+using keldrin::testkit::readAll;
 
 namespace {
 
 struct Row {
     QString name, type, issue, ack, nack, timeOut;
 };
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 const std::vector<platform::Tone> kEndMelody{{440, 180}, {440, 180}, {440, 180},
                                              {440, 180}, {440, 380}, {660, 380}};
@@ -112,11 +109,7 @@ class RunnerTest : public QObject {
         for (int r = 2; r < 2 + rows; ++r) out << table().cell(colStatus, r);
         return out;
     }
-    QStringList alertTexts() const {
-        QStringList out;
-        for (const auto& a : seams->alerts->shown) out << a.message;
-        return out;
-    }
+    QStringList alertTexts() const { return testkit::alertMessages(*seams->alerts); }
 
   private slots:
     void initTestCase() {

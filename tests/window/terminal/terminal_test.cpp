@@ -1,8 +1,6 @@
 // The serial terminal over a real pseudo-terminal: the bytes the transmit routine puts on the
 // wire, what the receive handler makes of what arrives, the capture file and the traffic log.
 
-#include <sys/resource.h>
-
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,6 +31,7 @@
 #include "shell/widgets/RadioGroup.h"
 #include "shell/widgets/StatusPanels.h"
 #include "shell/widgets/ToggleSwitch.h"
+#include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/Transmitter.h"
@@ -40,6 +39,7 @@
 
 using namespace keldrin;
 using namespace keldrin::serial::testing;
+using keldrin::testkit::cpuSeconds;
 
 namespace {
 
@@ -47,13 +47,6 @@ constexpr int kCom = 7;
 
 QByteArray bytes(const std::string& s) {
     return QByteArray(s.data(), int(s.size()));
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
