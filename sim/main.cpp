@@ -2,6 +2,7 @@
 // tested without hardware. Prints the device path as its first line, then serves until SIGINT,
 // SIGTERM or SIGHUP (or, with --once, until its client closes the port).
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
@@ -9,6 +10,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -239,6 +241,8 @@ class Device {
           logFd_(logFd),
           bootloader_(o.faults) {
         ::tcgetattr(keeper_, &raw_);
+        struct stat st {};
+        if (::fstat(keeper_, &st) == 0) device_ = st.st_rdev;
     }
 
     // Serves until a signal, --once or --pull-after ends it. Returns false on a fatal error.
@@ -251,6 +255,8 @@ class Device {
     void flushDue();
     void watchClients();
     void clientLeft();
+    long countClients(bool& blind) const;
+    void recountClients(bool justOpened);
     void dropQueue();
     int pollTimeoutMs() const;
 
@@ -263,7 +269,9 @@ class Device {
     devsim::Bootloader bootloader_;
     std::deque<Chunk> out_;
     Clock::time_point lastDue_ = Clock::time_point::min();
-    long clients_ = 0;  // open descriptions of the device end, ours not counted
+    dev_t device_ = 0;
+    long clients_ = 0;  // descriptors of the device end held by others
+    long tally_ = 0;    // opens less closes as reported; merged events make it unreliable
     bool clientLeft_ = false;
     long received_ = 0;
     bool pulled_ = false;
@@ -345,18 +353,73 @@ void Device::flushDue() {
 
 void Device::watchClients() {
     alignas(inotify_event) char buf[4096];
+    bool any = false;
+    bool lastWasOpen = false;
     for (;;) {
         const ssize_t n = ::read(watch_, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0) break;
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-            if (e->mask & IN_OPEN) ++clients_;
-            if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && clients_ > 0 && --clients_ == 0)
-                clientLeft();
+            if (e->mask & IN_OPEN) {
+                ++tally_;
+                lastWasOpen = true;
+            }
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                if (tally_ > 0) --tally_;
+                lastWasOpen = false;
+            }
+            any = true;
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
         }
     }
+    if (any) recountClients(lastWasOpen);
+}
+
+// The events only say that someone opened or closed the device end, and the kernel merges two
+// alike events that follow each other unread (a client's open and a port picker's open look
+// the same), so the events cannot be counted. Who holds the device is looked up instead.
+long Device::countClients(bool& blind) const {
+    blind = false;
+    long count = 0;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) {
+        blind = true;
+        return 0;
+    }
+    const long self = static_cast<long>(::getpid());
+    while (const dirent* p = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(p->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == self) continue;
+        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) {
+            if (errno == EACCES) blind = true;  // another user's program: cannot look
+            continue;
+        }
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.') continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(fds), f->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode) &&
+                st.st_rdev == device_)
+                ++count;
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return count;
+}
+
+void Device::recountClients(bool justOpened) {
+    bool blind = false;
+    long n = countClients(blind);
+    // An opener is reported a moment before its descriptor shows; and where some programs
+    // cannot be looked at, the reported opens and closes are all there is to go by.
+    if (n == 0 && justOpened) n = 1;
+    if (n == 0 && blind) n = tally_;
+    if (n == 0 && clients_ > 0) clientLeft();
+    clients_ = n;
 }
 
 void Device::clientLeft() {
@@ -400,7 +463,12 @@ bool Device::run() {
         // Opens and closes first: data that arrives is then known to come from a client that
         // is there, or from one that has already gone and will never read the answer.
         if (fds[1].revents & POLLIN) watchClients();
-        if (fds[2].revents & POLLIN) receive();
+        if (fds[2].revents & POLLIN) {
+            receive();
+            // Data comes from someone who holds the device, possibly one whose open was
+            // reported before its descriptor showed.
+            if (clients_ == 0) recountClients(false);
+        }
         if (failed_) return false;
         if (pulled_) return true;
         if (clientLeft_ && options_.once) return true;

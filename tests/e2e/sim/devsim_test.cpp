@@ -463,6 +463,28 @@ TEST_F(DevSim, WithoutOnceServesTheNextClientRawFreeAndFresh) {
     EXPECT_EQ(sim.waitExit(Ms(200)), -1);
 }
 
+TEST_F(DevSim, OtherProgramsLookingInDoNotCutOffTheClient) {
+    // Port pickers on the same machine open and close every port they list. The device is
+    // held still while its client opens the port and another program looks in and leaves, so
+    // that it learns of all three at once (the kernel merges the two opens into one event).
+    ASSERT_TRUE(sim.start({}));
+    ASSERT_EQ(::kill(sim.pid(), SIGSTOP), 0);
+    ASSERT_TRUE(client.open(sim.devicePath()));
+    const int look = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(look, 0);
+    ::close(look);
+    ASSERT_EQ(::kill(sim.pid(), SIGCONT), 0);
+    EXPECT_EQ(ask("ID\r"), "KELDRIN-SIM 1.0\r\nOK\r\n");
+
+    // And a program that opens the port after the client and leaves does not either.
+    for (int i = 0; i < 3; ++i) {
+        const int fd = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        EXPECT_EQ(ask("E\r"), kOk) << i;
+    }
+}
+
 TEST(DevSimCommandLine, RefusesBadArguments) {
     const std::vector<std::vector<std::string>> cases = {
         {"--com", "0"},

@@ -231,7 +231,8 @@ TEST_F(Unattended, FourInstancesOnFourPortsKeepApart) {
         });
     for (auto& t : lines) t.join();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(results[size_t(i)].exitCode, 0) << results[size_t(i)].err;
+        EXPECT_EQ(results[size_t(i)].exitCode, 0)
+            << results[size_t(i)].err << readAll(summaryPath(11 + i)).toStdString();
         EXPECT_EQ(readAll(summaryPath(11 + i)),
                   QByteArray("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
     }
