@@ -255,7 +255,7 @@ class Device {
     void flushDue();
     void watchClients();
     void clientLeft();
-    long countClients(bool& blind) const;
+    long countClients() const;
     void recountClients(bool justOpened);
     void dropQueue();
     int pollTimeoutMs() const;
@@ -271,7 +271,6 @@ class Device {
     Clock::time_point lastDue_ = Clock::time_point::min();
     dev_t device_ = 0;
     long clients_ = 0;  // descriptors of the device end held by others
-    long tally_ = 0;    // opens less closes as reported; merged events make it unreliable
     bool clientLeft_ = false;
     long received_ = 0;
     bool pulled_ = false;
@@ -361,14 +360,8 @@ void Device::watchClients() {
         if (n <= 0) break;
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-            if (e->mask & IN_OPEN) {
-                ++tally_;
-                lastWasOpen = true;
-            }
-            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
-                if (tally_ > 0) --tally_;
-                lastWasOpen = false;
-            }
+            if (e->mask & IN_OPEN) lastWasOpen = true;
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) lastWasOpen = false;
             any = true;
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
         }
@@ -378,15 +371,13 @@ void Device::watchClients() {
 
 // The events only say that someone opened or closed the device end, and the kernel merges two
 // alike events that follow each other unread (a client's open and a port picker's open look
-// the same), so the events cannot be counted. Who holds the device is looked up instead.
-long Device::countClients(bool& blind) const {
-    blind = false;
+// the same), so the events cannot be counted. Who holds the device is looked up instead, among
+// the programs of our own user (others may not open the device end anyway; root's are not seen
+// unless we are root). -1 when that cannot be done at all.
+long Device::countClients() const {
     long count = 0;
     DIR* proc = ::opendir("/proc");
-    if (!proc) {
-        blind = true;
-        return 0;
-    }
+    if (!proc) return -1;
     const long self = static_cast<long>(::getpid());
     while (const dirent* p = ::readdir(proc)) {
         char* end = nullptr;
@@ -394,10 +385,7 @@ long Device::countClients(bool& blind) const {
         if (*end != '\0' || pid <= 0 || pid == self) continue;
         const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
         DIR* fds = ::opendir(fdDir.c_str());
-        if (!fds) {
-            if (errno == EACCES) blind = true;  // another user's program: cannot look
-            continue;
-        }
+        if (!fds) continue;  // another user's program, or one that has just ended
         while (const dirent* f = ::readdir(fds)) {
             if (f->d_name[0] == '.') continue;
             struct stat st {};
@@ -412,12 +400,10 @@ long Device::countClients(bool& blind) const {
 }
 
 void Device::recountClients(bool justOpened) {
-    bool blind = false;
-    long n = countClients(blind);
-    // An opener is reported a moment before its descriptor shows; and where some programs
-    // cannot be looked at, the reported opens and closes are all there is to go by.
-    if (n == 0 && justOpened) n = 1;
-    if (n == 0 && blind) n = tally_;
+    long n = countClients();
+    // Without /proc the device never cuts a client off. An opener is reported a moment before
+    // its descriptor shows.
+    if (n < 0 || (n == 0 && justOpened)) n = 1;
     if (n == 0 && clients_ > 0) clientLeft();
     clients_ = n;
 }
