@@ -14,7 +14,7 @@
 #include "runner/CommandTable.h"
 #include "runner/ProjectFile.h"
 #include "runner/Runner.h"
-#include "shell/widgets/BlinkingLabel.h"
+#include "widgets/BlinkingLabel.h"
 
 namespace keldrin {
 

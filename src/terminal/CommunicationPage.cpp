@@ -13,10 +13,10 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "shell/widgets/ByteLinesView.h"
-#include "shell/widgets/LedLamp.h"
-#include "shell/widgets/TerminalView.h"
-#include "shell/widgets/ToggleSwitch.h"
+#include "widgets/ByteLinesView.h"
+#include "widgets/LedLamp.h"
+#include "widgets/TerminalView.h"
+#include "widgets/ToggleSwitch.h"
 
 namespace keldrin {
 

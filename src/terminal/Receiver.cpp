@@ -11,9 +11,9 @@
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "serial/SioComPort.h"
-#include "shell/widgets/ByteLinesView.h"
-#include "shell/widgets/RadioGroup.h"
-#include "shell/widgets/TerminalView.h"
+#include "widgets/ByteLinesView.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/TerminalView.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/TextCodec.h"
 

@@ -20,9 +20,9 @@
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "serial/SioComPort.h"
-#include "shell/widgets/LedLamp.h"
-#include "shell/widgets/RadioGroup.h"
-#include "shell/widgets/ToggleSwitch.h"
+#include "widgets/LedLamp.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/ToggleSwitch.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/TextCodec.h"
 

@@ -33,9 +33,9 @@ extern "C" {
 #include "shell/ErrorLog.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmMain.h"
-#include "shell/widgets/BalloonHint.h"
-#include "shell/widgets/BlinkingLabel.h"
-#include "shell/widgets/StatusPanels.h"
+#include "widgets/BalloonHint.h"
+#include "widgets/BlinkingLabel.h"
+#include "widgets/StatusPanels.h"
 
 using namespace keldrin;
 

@@ -1,4 +1,4 @@
-#include "shell/widgets/TerminalView.h"
+#include "widgets/TerminalView.h"
 
 namespace keldrin {
 

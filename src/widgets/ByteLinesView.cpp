@@ -1,4 +1,4 @@
-#include "shell/widgets/ByteLinesView.h"
+#include "widgets/ByteLinesView.h"
 
 #include <QScrollBar>
 #include <QTextBlock>

@@ -1,4 +1,4 @@
-#include "shell/widgets/BlinkingLabel.h"
+#include "widgets/BlinkingLabel.h"
 
 namespace keldrin {
 

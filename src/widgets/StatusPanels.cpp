@@ -1,4 +1,4 @@
-#include "shell/widgets/StatusPanels.h"
+#include "widgets/StatusPanels.h"
 
 #include <QPainter>
 #include <QRegularExpression>

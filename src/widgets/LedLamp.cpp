@@ -1,4 +1,4 @@
-#include "shell/widgets/LedLamp.h"
+#include "widgets/LedLamp.h"
 
 #include <QPainter>
 #include <QRadialGradient>

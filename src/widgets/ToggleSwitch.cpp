@@ -1,4 +1,4 @@
-#include "shell/widgets/ToggleSwitch.h"
+#include "widgets/ToggleSwitch.h"
 
 #include <QPainter>
 

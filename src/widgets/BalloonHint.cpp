@@ -1,4 +1,4 @@
-#include "shell/widgets/BalloonHint.h"
+#include "widgets/BalloonHint.h"
 
 #include <QApplication>
 #include <QGuiApplication>
