@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <ostream>
 #include <random>
+#include <thread>
 
 #include "platform/SettingsStore.h"
 #include "platform/SettingsXml.h"
@@ -344,7 +346,7 @@ TEST_F(Store, FilesThatCannotBeParsedAreSetAsideAndReplaced) {
     }
 }
 
-TEST_F(Store, FilesItMayNotWriteAreLeftAlone) {
+TEST_F(Store, ReadOnlyFilesAreLeftAlone) {
     const QByteArray original = kDeclaration + "<Configuration></Configuration>\r\n";
     writeFile(file(), original);
     QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup);
@@ -357,10 +359,13 @@ TEST_F(Store, FilesItMayNotWriteAreLeftAlone) {
     QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner);
     store.writeInteger(QStringLiteral("StringGrid1_ColWidth_0"), 51);  // writable again
     EXPECT_NE(readFile(file()), original);
-    writeFile(file(), original);
+}
 
-    if (geteuid() == 0) GTEST_SKIP() << "the rest needs permissions that bind this user";
-    // A file it cannot even read is not replaced either.
+TEST_F(Store, FilesItMayNotReadOrFoldersItMayNotWriteAreLeftAlone) {
+    if (geteuid() == 0) GTEST_SKIP() << "needs permissions that bind this user";
+    const QByteArray original = kDeclaration + "<Configuration></Configuration>\r\n";
+    writeFile(file(), original);
+    // A file it cannot even read is not replaced.
     QFile::setPermissions(file(), QFile::WriteOwner);
     SettingsStore blind(file());
     EXPECT_EQ(blind.load().outcome, SettingsStore::Loaded::Unreadable);
@@ -396,6 +401,28 @@ TEST_F(Store, TheLastWriterWinsAndTheFileIsAlwaysWhole) {
     }
     // No temporary file stays behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Keldrin.xml"});
+}
+
+// Another instance reading while this one writes never finds half a file.
+TEST_F(Store, AReaderNeverSeesHalfAFile) {
+    SettingsStore store(file());
+    store.load();
+    store.writeText(QStringLiteral("-----\\edEditSendData_Text"), QString(100000, u'x'));
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            const XmlParse parsed = ParseSettingsXml(readFile(file()));
+            if (!parsed.root) ++torn;
+            ++reads;
+        }
+    });
+    for (int i = 0; i < 300 || reads < 50; ++i)
+        store.writeInteger(QStringLiteral("StringGrid1_ColWidth_0"), i);
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
 }
 
 // Damaged copies of a real file: the reader never crashes, and whatever it accepts it writes
