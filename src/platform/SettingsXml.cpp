@@ -172,7 +172,7 @@ class Parser {
 
         const qsizetype contentStart = pos_;
         if (content(e, depth)) {
-            e.raw = s_.mid(contentStart, contentEnd_ - contentStart);
+            keepRaw(e, s_.mid(contentStart, contentEnd_ - contentStart));
             return e;
         }
         // The root must hold elements; below it, content that is not well-formed is a text
@@ -183,8 +183,16 @@ class Parser {
         if (end < 0) return std::nullopt;
         e.text = s_.mid(contentStart, end - contentStart);
         e.children.clear();
-        e.raw = e.text;
+        keepRaw(e, e.text);
         return e;
+    }
+
+    // Content is written back as it was only where the file's ISO-8859-1 can hold it; content of
+    // a UTF-8 file beyond that is written anew from what was read.
+    static void keepRaw(XmlElement& e, const QString& raw) {
+        for (QChar c : raw)
+            if (c.unicode() > 0xFF) return;
+        e.raw = raw;
     }
 
     // Position of "</name>" (white space allowed before '>') from `from`; the position is moved
@@ -268,7 +276,7 @@ class Parser {
         for (QChar d : digits)
             if (!(d.isDigit() || (hex && QStringLiteral("abcdefABCDEF").contains(d)))) return false;
         const uint code = digits.toUInt(&ok, hex ? 16 : 10);
-        if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (!ok || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
         const char32_t cp = code;
         text += QString::fromUcs4(&cp, 1);
         pos_ = semi + 1;

@@ -249,6 +249,7 @@ TEST_F(Store, TextsComeBackExactlyEscapedOrRaw) {
         QString::fromUtf8("\xe2\x82\xac and \xf0\x9f\x98\x80"),  // beyond ISO-8859-1
         QString(),
         QStringLiteral("</edEditSendData_Text"),
+        QString(QChar(0)) + QStringLiteral("NUL"),
     };
     {
         SettingsStore store(file());
@@ -423,6 +424,28 @@ TEST_F(Store, AReaderNeverSeesHalfAFile) {
     done = true;
     reader.join();
     EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
+}
+
+// Whatever the reader accepts, it accepts again once written, and writes the same.
+TEST(SettingsXmlReader, WhatItWritesItReadsAgain) {
+    const QByteArray cases[] = {
+        // UTF-8, with names and texts beyond ISO-8859-1
+        "\xef\xbb\xbf<?xml?>\r\n<Configuration>\r\n  <\xffName>60</\xa3Name>\r\n"
+        "  <----->\x87\r\n  </----->\r\n</Configuration>\r\n",
+        QByteArray(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Configuration><N\xc3\xa9\xe2\x82\xac>"
+            "a\xe2\x82\xac<b</N\xc3\xa9\xe2\x82\xac></Configuration>"),
+        // a NUL character in a text
+        QByteArray("<Configuration>\r\n\xff\x00\x01</Configuration>", 36),
+    };
+    for (const QByteArray& bytes : cases) {
+        const XmlParse first = ParseSettingsXml(bytes);
+        ASSERT_TRUE(first.root.has_value()) << bytes.constData();
+        const QByteArray written = WriteSettingsXml(*first.root);
+        const XmlParse second = ParseSettingsXml(written);
+        ASSERT_TRUE(second.root.has_value()) << written.constData();
+        EXPECT_EQ(WriteSettingsXml(*second.root), written);
+    }
 }
 
 // Damaged copies of a real file: the reader never crashes, and whatever it accepts it writes
