@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace keldrin::platform {
@@ -268,14 +269,21 @@ bool SettingsStore::makeCurrent() {
     constexpr auto kAnyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & kAnyWrite))) return false;
     QDir().mkpath(info.absolutePath());
-    QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    // The temporary file is renamed without being synced to the disk first: a width change
+    // writes the file, and "Auto Resize Columns" changes sixteen widths in a row. A file that a
+    // power cut leaves empty is set aside at the next start like any unreadable one.
+    QTemporaryFile file(fileName_ + QStringLiteral(".XXXXXX"));
+    if (!file.open()) return false;
     const QByteArray bytes = WriteSettingsXml(root_);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (file.write(bytes) != bytes.size() || !file.flush()) return false;
+    file.setPermissions(info.exists() ? info.permissions()
+                                      : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther);
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(fileName_).constData()) != 0)
         return false;
-    }
-    return file.commit();
+    file.setAutoRemove(false);
+    return true;
 }
 
 }  // namespace keldrin::platform

@@ -226,6 +226,9 @@ TEST_F(Store, KeyPathsNameNestedElementsInTheFileLayout) {
                                     "  <StringGrid1_ColWidth_1>40</StringGrid1_ColWidth_1>\r\n"
                                     "</Configuration>\r\n");
 
+    EXPECT_EQ(QFile::permissions(file()) & 0x7077,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+
     SettingsStore again(file());
     EXPECT_EQ(again.load().outcome, SettingsStore::Loaded::Read);
     EXPECT_EQ(again.readInteger(QStringLiteral("StringGrid1_ColWidth_0"), 0), 36);
@@ -360,6 +363,8 @@ TEST_F(Store, ReadOnlyFilesAreLeftAlone) {
     QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner);
     store.writeInteger(QStringLiteral("StringGrid1_ColWidth_0"), 51);  // writable again
     EXPECT_NE(readFile(file()), original);
+    // The file that replaces it keeps its permissions.
+    EXPECT_EQ(QFile::permissions(file()) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(Store, FilesItMayNotReadOrFoldersItMayNotWriteAreLeftAlone) {
