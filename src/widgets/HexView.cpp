@@ -1,0 +1,493 @@
+#include "widgets/HexView.h"
+
+#include <QAbstractScrollArea>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+#include "widgets/ByteSource.h"
+#include "widgets/HexFormat.h"
+
+namespace keldrin {
+
+// The drawing surface: ruler, offsets, hex cells and characters of the rows in view.
+class HexCanvas : public QAbstractScrollArea {
+  public:
+    explicit HexCanvas(HexView* view) : QAbstractScrollArea(view), view_(view) {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        setFont(font);
+        viewport()->setFont(font);
+        setFocusPolicy(Qt::StrongFocus);
+        viewport()->setCursor(Qt::IBeamCursor);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+            if (!syncing_) view_->setTopRow(std::int64_t(value) * view_->scrollScale_);
+        });
+        connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(),
+                [this] { viewport()->update(); });
+    }
+
+    int charWidth() const { return fontMetrics().horizontalAdvance(QLatin1Char('0')); }
+    int rowHeight() const { return fontMetrics().height() + 2; }
+    int rulerHeight() const { return rowHeight() + 3; }
+    int rowsInView() const {
+        return std::max(1, (viewport()->height() - rulerHeight()) / rowHeight());
+    }
+    int digits() const { return OffsetDigits(view_->dataSize()); }
+    // x of the first hex cell, of hex cell i, of the first character.
+    int hexLeft() const { return (digits() + 4) * charWidth(); }
+    int hexX(int i) const { return hexLeft() + i * 3 * charWidth() + (i >= 8 ? charWidth() : 0); }
+    int charLeft() const { return hexX(HexView::kBytesPerRow) + charWidth() * 2; }
+    int totalWidth() const { return charLeft() + (HexView::kBytesPerRow + 1) * charWidth(); }
+
+    // The offset under a point of the viewport (clamped to the data).
+    std::int64_t offsetAt(QPoint p) const {
+        const int x = p.x() + horizontalScrollBar()->value();
+        const std::int64_t row =
+            view_->topRow_ + std::max(0, (p.y() - rulerHeight())) / rowHeight();
+        int column = 0;
+        if (x >= charLeft() - charWidth()) {
+            column = (x - charLeft()) / charWidth();
+        } else {
+            for (int i = 0; i < HexView::kBytesPerRow; ++i)
+                if (x >= hexX(i) - charWidth() / 2) column = i;
+        }
+        column = std::clamp(column, 0, HexView::kBytesPerRow - 1);
+        return row * HexView::kBytesPerRow + column;
+    }
+
+    bool syncing_ = false;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* e) override {
+        QAbstractScrollArea::resizeEvent(e);
+        view_->updateScrollBar();
+    }
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton) return;
+        view_->setCaret(offsetAt(e->position().toPoint()),
+                        e->modifiers().testFlag(Qt::ShiftModifier));
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (e->buttons() & Qt::LeftButton) view_->setCaret(offsetAt(e->position().toPoint()), true);
+    }
+
+  private:
+    HexView* view_;
+};
+
+void HexCanvas::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    const QPalette& pal = palette();
+    p.fillRect(viewport()->rect(), pal.base());
+    p.translate(-horizontalScrollBar()->value(), 0);
+
+    const std::int64_t size = view_->dataSize();
+    const int cw = charWidth();
+    const int rh = rowHeight();
+    const int top = rulerHeight();
+    const int ascent = fontMetrics().ascent() + 1;
+    const int rows = rowsInView() + 1;
+    const int n = HexView::kBytesPerRow;
+    const QColor grid = pal.color(QPalette::Mid).lighter(130);
+
+    // The ruler.
+    p.fillRect(QRect(0, 0, totalWidth() + cw, top - 1), pal.window());
+    p.setPen(pal.color(QPalette::WindowText));
+    for (int i = 0; i < n; ++i) {
+        p.drawText(hexX(i), ascent, QString::number(i, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+        p.drawText(charLeft() + i * cw, ascent, QString::number(i, 16).toUpper());
+    }
+
+    // Only the rows in view are read: a few hundred bytes whatever the file's size.
+    const std::int64_t first = view_->topRow_ * n;
+    std::vector<char> bytes(std::size_t(rows * n));
+    const std::int64_t got = first < size ? view_->source_->read(first, bytes.data(),
+                                                                 std::int64_t(bytes.size()))
+                                          : 0;
+    const std::int64_t selStart = view_->selectionStart();
+    const std::int64_t selEnd = selStart + view_->selectionLength();
+    const QColor selColour = pal.color(QPalette::Highlight).lighter(160);
+    const int digitsNow = OffsetDigits(size);
+
+    for (int r = 0; r < rows; ++r) {
+        const std::int64_t rowStart = first + std::int64_t(r) * n;
+        const int y = top + r * rh;
+        if (rowStart >= first + got) break;
+        p.setPen(pal.color(QPalette::PlaceholderText));
+        p.drawText(cw, y + ascent, view_->offsetText(rowStart).rightJustified(digitsNow + 3));
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t at = rowStart + i;
+            if (at >= first + got) break;
+            const auto byte = static_cast<unsigned char>(bytes[std::size_t(at - first)]);
+            const QRect hexCell(hexX(i) - cw / 2, y, cw * 3, rh);
+            const QRect charCell(charLeft() + i * cw, y, cw, rh);
+            if (at >= selStart && at < selEnd && view_->selectionLength() > 1) {
+                p.fillRect(hexCell, selColour);
+                p.fillRect(charCell, selColour);
+            }
+            if (at == view_->caret_) {
+                p.fillRect(hexCell, pal.color(QPalette::Highlight));
+                p.fillRect(charCell, pal.color(QPalette::Highlight));
+                p.setPen(pal.color(QPalette::HighlightedText));
+            } else {
+                p.setPen(pal.color(QPalette::Text));
+            }
+            p.drawText(hexX(i), y + ascent,
+                       QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+            p.drawText(charLeft() + i * cw, y + ascent, QString(QChar(DisplayChar(byte))));
+        }
+        p.setPen(grid);
+        p.drawLine(0, y + rh - 1, totalWidth(), y + rh - 1);
+    }
+
+    // Grid lines: after the ruler, after the offsets, every four bytes, before the characters.
+    p.setPen(grid);
+    const int bottom = viewport()->height();
+    p.drawLine(0, top - 1, totalWidth(), top - 1);
+    p.drawLine(hexLeft() - cw, 0, hexLeft() - cw, bottom);
+    for (int i = 4; i < n; i += 4) {
+        const int x = hexX(i) - cw + (i == 8 ? 0 : cw / 2);
+        p.drawLine(x, top, x, bottom);
+    }
+    p.drawLine(charLeft() - cw, 0, charLeft() - cw, bottom);
+    p.drawLine(totalWidth(), 0, totalWidth(), bottom);
+
+    if (view_->caret_ >= size && size > 0) {
+        // The file shrank under the caret: bring it back once this paint is over.
+        QTimer::singleShot(0, view_, [v = QPointer<HexView>(view_)] {
+            if (v) v->setCaret(v->caret());
+        });
+    }
+}
+
+void HexCanvas::keyPressEvent(QKeyEvent* e) {
+    const bool extend = e->modifiers().testFlag(Qt::ShiftModifier);
+    const bool ctrl = e->modifiers().testFlag(Qt::ControlModifier);
+    const std::int64_t n = HexView::kBytesPerRow;
+    const std::int64_t page = std::int64_t(rowsInView()) * n;
+    const std::int64_t caret = view_->caret_;
+    std::int64_t to = caret;
+    switch (e->key()) {
+        case Qt::Key_Left:
+            to = caret - 1;
+            break;
+        case Qt::Key_Right:
+            to = caret + 1;
+            break;
+        case Qt::Key_Up:
+            to = caret - n;
+            break;
+        case Qt::Key_Down:
+            to = caret + n;
+            break;
+        case Qt::Key_PageUp:
+            to = caret - page;
+            view_->setTopRow(view_->topRow_ - rowsInView());
+            break;
+        case Qt::Key_PageDown:
+            to = caret + page;
+            view_->setTopRow(view_->topRow_ + rowsInView());
+            break;
+        case Qt::Key_Home:
+            to = ctrl ? 0 : caret - caret % n;
+            break;
+        case Qt::Key_End:
+            to = ctrl ? view_->dataSize() - 1 : caret - caret % n + n - 1;
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(e);
+            return;
+    }
+    // Moving past either end stops at it.
+    if (to < 0 && (e->key() == Qt::Key_Up || e->key() == Qt::Key_PageUp)) to = caret % n;
+    view_->setCaret(to, extend);
+    e->accept();
+}
+
+namespace {
+
+QFrame* barFrame(QWidget* parent, const QString& caption, QLineEdit** edit, QLabel** status) {
+    auto* bar = new QFrame(parent);
+    bar->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(new QLabel(caption, bar));
+    *edit = new QLineEdit(bar);
+    (*edit)->setClearButtonEnabled(true);
+    row->addWidget(*edit, 1);
+    *status = new QLabel(bar);
+    (*status)->setMinimumWidth(160);
+    row->addWidget(*status);
+    bar->hide();
+    return bar;
+}
+
+}  // namespace
+
+HexView::HexView(QWidget* parent) : QFrame(parent), source_(ByteSource::fromBytes({})) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    canvas_ = new HexCanvas(this);
+    column->addWidget(canvas_, 1);
+
+    goToBar_ = barFrame(this, QStringLiteral("Go to offset:"), &goToEdit_, &goToStatus_);
+    goToEdit_->setPlaceholderText(QStringLiteral("0x1A2B, $1A2B, 1A2Bh or decimal"));
+    column->addWidget(goToBar_);
+
+    findBar_ = barFrame(this, QStringLiteral("Find:"), &findEdit_, &findStatus_);
+    findEdit_->setPlaceholderText(QStringLiteral("text, or hex bytes such as 41 42 0D"));
+    findHex_ = new QCheckBox(QStringLiteral("Hex bytes"), findBar_);
+    static_cast<QHBoxLayout*>(findBar_->layout())->insertWidget(2, findHex_);
+    auto* next = new QPushButton(QStringLiteral("Find next"), findBar_);
+    static_cast<QHBoxLayout*>(findBar_->layout())->insertWidget(3, next);
+    column->addWidget(findBar_);
+
+    connect(goToEdit_, &QLineEdit::returnPressed, this, [this] { goToTyped(); });
+    connect(findEdit_, &QLineEdit::returnPressed, this, [this] { findNext(); });
+    connect(next, &QPushButton::clicked, this, [this] { findNext(); });
+
+    auto* goTo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    goTo->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(goTo, &QShortcut::activated, this, &HexView::showGoTo);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, &HexView::showFind);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(close, &QShortcut::activated, this, [this] {
+        cancelSearch();
+        goToBar_->hide();
+        findBar_->hide();
+        canvas_->setFocus();
+    });
+
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, [this] {
+        findStatus_->setText(QStringLiteral("Searching... %1%").arg(searchProgress_.load() / 10));
+    });
+    setFocusProxy(canvas_);
+}
+
+HexView::~HexView() {
+    stopSearchThread();
+}
+
+QAbstractScrollArea* HexView::canvas() const {
+    return canvas_;
+}
+
+int HexView::visibleRows() const {
+    return canvas_->rowsInView();
+}
+
+std::int64_t HexView::dataSize() const {
+    return source_->size();
+}
+
+int HexView::loadFile(const QString& path) {
+    int error = 0;
+    std::shared_ptr<ByteSource> source = ByteSource::openFile(path, &error);
+    if (!source) return error;
+    resetTo(std::move(source), path);
+    return 0;
+}
+
+void HexView::setBytes(const QByteArray& bytes) {
+    resetTo(ByteSource::fromBytes(bytes), QString());
+}
+
+void HexView::resetTo(std::shared_ptr<ByteSource> source, const QString& name) {
+    stopSearchThread();
+    findStatus_->clear();
+    source_ = std::move(source);
+    fileName_ = name;
+    caret_ = anchor_ = 0;
+    topRow_ = 0;
+    updateScrollBar();
+    canvas_->viewport()->update();
+    emit selectionChanged();
+}
+
+void HexView::setCaret(std::int64_t offset, bool extend) {
+    const std::int64_t last = std::max<std::int64_t>(0, dataSize() - 1);
+    caret_ = std::clamp<std::int64_t>(offset, 0, last);
+    anchor_ = extend ? std::min(anchor_, last) : caret_;
+    scrollToCaret();
+    canvas_->viewport()->update();
+    emit selectionChanged();
+}
+
+std::int64_t HexView::selectionStart() const {
+    return std::min(anchor_, caret_);
+}
+
+std::int64_t HexView::selectionLength() const {
+    return dataSize() == 0 ? 0 : std::abs(caret_ - anchor_) + 1;
+}
+
+QString HexView::offsetText(std::int64_t offset) const {
+    return FormatOffset(offset, OffsetDigits(dataSize()));
+}
+
+QString HexView::selectionText() const {
+    const std::int64_t length = selectionLength();
+    if (length <= 1) return offsetText(caret_);
+    return QStringLiteral("%1 length %2").arg(offsetText(selectionStart())).arg(length);
+}
+
+void HexView::scrollToCaret() {
+    const std::int64_t row = caret_ / kBytesPerRow;
+    const int rows = visibleRows();
+    if (row < topRow_)
+        setTopRow(row);
+    else if (row >= topRow_ + rows)
+        setTopRow(row - rows + 1);
+}
+
+void HexView::setTopRow(std::int64_t row) {
+    const std::int64_t rows = (dataSize() + kBytesPerRow - 1) / kBytesPerRow;
+    const std::int64_t maxTop = std::max<std::int64_t>(0, rows - visibleRows());
+    row = std::clamp<std::int64_t>(row, 0, maxTop);
+    if (row == topRow_) return;
+    topRow_ = row;
+    canvas_->syncing_ = true;
+    canvas_->verticalScrollBar()->setValue(int(topRow_ / scrollScale_));
+    canvas_->syncing_ = false;
+    canvas_->viewport()->update();
+}
+
+void HexView::updateScrollBar() {
+    const std::int64_t rows = (dataSize() + kBytesPerRow - 1) / kBytesPerRow;
+    const std::int64_t maxTop = std::max<std::int64_t>(0, rows - visibleRows());
+    // A scroll bar counts in int: beyond a billion rows (16 GiB) one step stands for several rows.
+    scrollScale_ = std::max<std::int64_t>(1, maxTop / 1000000000 + 1);
+    QScrollBar* bar = canvas_->verticalScrollBar();
+    canvas_->syncing_ = true;
+    bar->setRange(0, int(maxTop / scrollScale_));
+    bar->setPageStep(visibleRows());
+    bar->setSingleStep(1);
+    topRow_ = std::min(topRow_, maxTop);
+    bar->setValue(int(topRow_ / scrollScale_));
+    canvas_->syncing_ = false;
+    QScrollBar* hbar = canvas_->horizontalScrollBar();
+    hbar->setRange(0, std::max(0, canvas_->totalWidth() + canvas_->charWidth() -
+                                      canvas_->viewport()->width()));
+    hbar->setPageStep(canvas_->viewport()->width());
+}
+
+void HexView::showGoTo() {
+    findBar_->hide();
+    goToStatus_->clear();
+    goToBar_->show();
+    goToEdit_->setFocus();
+    goToEdit_->selectAll();
+}
+
+void HexView::showFind() {
+    goToBar_->hide();
+    findBar_->show();
+    findEdit_->setFocus();
+    findEdit_->selectAll();
+}
+
+bool HexView::goToTyped() {
+    const std::optional<std::int64_t> offset = ParseOffset(goToEdit_->text());
+    if (!offset) {
+        goToStatus_->setText(QStringLiteral("Not an offset"));
+        return false;
+    }
+    if (*offset >= dataSize()) {
+        goToStatus_->setText(QStringLiteral("Past the end (%1)").arg(offsetText(dataSize())));
+        return false;
+    }
+    goToStatus_->clear();
+    setCaret(*offset);
+    // The target row in the middle of the view, as far as the file allows.
+    setTopRow(*offset / kBytesPerRow - visibleRows() / 2);
+    return true;
+}
+
+bool HexView::findNext() {
+    QByteArray pattern;
+    if (findHex_->isChecked()) {
+        const std::optional<QByteArray> bytes = ParseHexBytes(findEdit_->text());
+        if (!bytes) {
+            findStatus_->setText(QStringLiteral("Not hex bytes"));
+            return false;
+        }
+        pattern = *bytes;
+    } else {
+        pattern = findEdit_->text().toLatin1();
+    }
+    if (pattern.isEmpty()) return false;
+    stopSearchThread();
+    searchCancel_ = false;
+    searchDone_ = false;
+    searchProgress_ = 0;
+    const std::int64_t from = dataSize() == 0 ? 0 : caret_ + 1;
+    std::shared_ptr<ByteSource> source = source_;
+    progressTimer_->start();
+    findStatus_->setText(QStringLiteral("Searching..."));
+    const std::uint64_t generation = searchGeneration_;
+    searchThread_ = std::thread([this, source, pattern, from, generation] {
+        const std::int64_t found =
+            FindBytes(*source, pattern, from, searchCancel_, &searchProgress_);
+        searchDone_ = true;
+        if (found == kSearchCancelled) return;
+        // The view waits for this thread before it goes, so it is still there.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, found, length = pattern.size()] {
+                searchEnded(generation, found, length);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void HexView::searchEnded(std::uint64_t generation, std::int64_t foundAt, std::int64_t length) {
+    if (generation != searchGeneration_) return;
+    progressTimer_->stop();
+    if (foundAt < 0) {
+        findStatus_->setText(QStringLiteral("Not found"));
+    } else {
+        findStatus_->setText(QStringLiteral("Found at %1").arg(offsetText(foundAt)));
+        setCaret(foundAt);
+        setCaret(foundAt + length - 1, true);
+        setTopRow(foundAt / kBytesPerRow - visibleRows() / 2);
+    }
+    emit searchFinished(foundAt < 0 ? -1 : foundAt);
+}
+
+void HexView::cancelSearch() {
+    if (!searching()) return;
+    stopSearchThread();
+    findStatus_->setText(QStringLiteral("Search stopped"));
+}
+
+void HexView::stopSearchThread() {
+    searchCancel_ = true;
+    if (searchThread_.joinable()) searchThread_.join();
+    ++searchGeneration_;
+    progressTimer_->stop();
+}
+
+}  // namespace keldrin
