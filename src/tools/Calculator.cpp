@@ -7,7 +7,10 @@ namespace keldrin {
 
 QString FormatCalcValue(double value) {
     if (!std::isfinite(value)) return QStringLiteral("Error");
-    for (int precision = 1; precision <= 17; ++precision) {
+    // Whole numbers of ordinary size keep all their digits rather than turn into "2e+01".
+    int least = 1;
+    for (double v = std::fabs(value); v >= 10 && v < 1e15 && least < 17; v /= 10) ++least;
+    for (int precision = least; precision <= 17; ++precision) {
         const QString text = QString::number(value, 'g', precision);
         if (text.toDouble() == value) return text;
     }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <csignal>
@@ -21,7 +22,8 @@ namespace {
 
 // The bus-error guard: a thread about to copy from a mapping leaves its jump point here; the
 // handler jumps back to it. A bus error anywhere else goes to the handler that was there before.
-thread_local sigjmp_buf* tlsGuard = nullptr;
+// Volatile, so that the compiler keeps the store before the copy (memcpy cannot see it).
+thread_local sigjmp_buf* volatile tlsGuard = nullptr;
 struct sigaction previousBusAction {};
 
 void onBusError(int sig, siginfo_t* info, void* context) {
@@ -61,7 +63,9 @@ __attribute__((noinline)) bool CopyFromMapping(void* dst, const void* src, std::
     sigjmp_buf guard;
     if (sigsetjmp(guard, 1) != 0) return false;
     tlsGuard = &guard;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     std::memcpy(dst, src, n);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     tlsGuard = nullptr;
     return true;
 }
