@@ -48,7 +48,7 @@ class HexCanvas : public QAbstractScrollArea {
     }
     int digits() const { return OffsetDigits(view_->dataSize()); }
     // x of the first hex cell, of hex cell i, of the first character.
-    int hexLeft() const { return (digits() + 4) * charWidth(); }
+    int hexLeft() const { return (digits() + 5) * charWidth(); }
     int hexX(int i) const { return hexLeft() + i * 3 * charWidth() + (i >= 8 ? charWidth() : 0); }
     int charLeft() const { return hexX(HexView::kBytesPerRow) + charWidth() * 2; }
     int totalWidth() const { return charLeft() + (HexView::kBytesPerRow + 1) * charWidth(); }
@@ -130,7 +130,7 @@ void HexCanvas::paintEvent(QPaintEvent*) {
         const int y = top + r * rh;
         if (rowStart >= first + got) break;
         p.setPen(pal.color(QPalette::PlaceholderText));
-        p.drawText(cw, y + ascent, view_->offsetText(rowStart).rightJustified(digitsNow + 3));
+        p.drawText(cw / 2, y + ascent, view_->offsetText(rowStart).rightJustified(digitsNow + 3));
         for (int i = 0; i < n; ++i) {
             const std::int64_t at = rowStart + i;
             if (at >= first + got) break;
