@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,18 +41,18 @@ class HexCanvas : public QAbstractScrollArea {
                 [this] { viewport()->update(); });
     }
 
-    int charWidth() const { return fontMetrics().horizontalAdvance(QLatin1Char('0')); }
+    // Fractional: a text run advances by the true width, which is rarely a whole pixel.
+    qreal charWidth() const { return QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0')); }
     int rowHeight() const { return fontMetrics().height() + 2; }
     int rulerHeight() const { return rowHeight() + 3; }
     int rowsInView() const {
         return std::max(1, (viewport()->height() - rulerHeight()) / rowHeight());
     }
-    int digits() const { return OffsetDigits(view_->dataSize()); }
     // x of the first hex cell, of hex cell i, of the first character.
-    int hexLeft() const { return (digits() + 5) * charWidth(); }
-    int hexX(int i) const { return hexLeft() + i * 3 * charWidth() + (i >= 8 ? charWidth() : 0); }
-    int charLeft() const { return hexX(HexView::kBytesPerRow) + charWidth() * 2; }
-    int totalWidth() const { return charLeft() + (HexView::kBytesPerRow + 1) * charWidth(); }
+    qreal hexLeft() const { return (digits_ + 5) * charWidth(); }
+    qreal hexX(int i) const { return hexLeft() + i * 3 * charWidth() + (i >= 8 ? charWidth() : 0); }
+    qreal charLeft() const { return hexX(HexView::kBytesPerRow) + charWidth() * 2; }
+    qreal totalWidth() const { return charLeft() + (HexView::kBytesPerRow + 1) * charWidth(); }
 
     // The offset under a point of the viewport (clamped to the data).
     std::int64_t offsetAt(QPoint p) const {
@@ -60,7 +61,7 @@ class HexCanvas : public QAbstractScrollArea {
             view_->topRow_ + std::max(0, (p.y() - rulerHeight())) / rowHeight();
         int column = 0;
         if (x >= charLeft() - charWidth()) {
-            column = (x - charLeft()) / charWidth();
+            column = int((x - charLeft()) / charWidth());
         } else {
             for (int i = 0; i < HexView::kBytesPerRow; ++i)
                 if (x >= hexX(i) - charWidth() / 2) column = i;
@@ -70,6 +71,7 @@ class HexCanvas : public QAbstractScrollArea {
     }
 
     bool syncing_ = false;
+    int digits_ = 1;  // of the offsets, as of the last paint or load
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -97,21 +99,23 @@ void HexCanvas::paintEvent(QPaintEvent*) {
     p.fillRect(viewport()->rect(), pal.base());
     p.translate(-horizontalScrollBar()->value(), 0);
 
+    // The size once per paint: it costs a system call, and the file may shrink meanwhile.
     const std::int64_t size = view_->dataSize();
-    const int cw = charWidth();
+    digits_ = OffsetDigits(size);
+    const qreal cw = charWidth();
     const int rh = rowHeight();
     const int top = rulerHeight();
     const int ascent = fontMetrics().ascent() + 1;
     const int rows = rowsInView() + 1;
     const int n = HexView::kBytesPerRow;
-    const QColor grid = pal.color(QPalette::Mid).lighter(130);
+    const QColor grid = pal.color(QPalette::Mid).lighter(112);
 
     // The ruler.
-    p.fillRect(QRect(0, 0, totalWidth() + cw, top - 1), pal.window());
+    p.fillRect(QRectF(0, 0, totalWidth() + cw, top - 1), pal.window());
     p.setPen(pal.color(QPalette::WindowText));
     for (int i = 0; i < n; ++i) {
-        p.drawText(hexX(i), ascent, QString::number(i, 16).toUpper().rightJustified(2, QLatin1Char('0')));
-        p.drawText(charLeft() + i * cw, ascent, QString::number(i, 16).toUpper());
+        p.drawText(QPointF(hexX(i), ascent), QString::number(i, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+        p.drawText(QPointF(charLeft() + i * cw, ascent), QString::number(i, 16).toUpper());
     }
 
     // Only the rows in view are read: a few hundred bytes whatever the file's size.
@@ -122,51 +126,63 @@ void HexCanvas::paintEvent(QPaintEvent*) {
                                           : 0;
     const std::int64_t selStart = view_->selectionStart();
     const std::int64_t selEnd = selStart + view_->selectionLength();
+    const bool range = selEnd - selStart > 1;
     const QColor selColour = pal.color(QPalette::Highlight).lighter(160);
-    const int digitsNow = OffsetDigits(size);
+    static const char kDigits[] = "0123456789ABCDEF";
 
+    // One text per column and row: a handful of text runs per screen, whatever the file.
     for (int r = 0; r < rows; ++r) {
         const std::int64_t rowStart = first + std::int64_t(r) * n;
         const int y = top + r * rh;
         if (rowStart >= first + got) break;
+        const int count = int(std::min<std::int64_t>(n, first + got - rowStart));
+        const char* row = bytes.data() + (rowStart - first);
+        if (range && selStart < rowStart + count && selEnd > rowStart) {
+            const int a = int(std::max(selStart, rowStart) - rowStart);
+            const int b = int(std::min(selEnd, rowStart + count) - rowStart);  // past the last
+            p.fillRect(QRectF(hexX(a) - cw / 2, y, hexX(b - 1) + cw * 5 / 2 - hexX(a), rh),
+                       selColour);
+            p.fillRect(QRectF(charLeft() + a * cw, y, (b - a) * cw, rh), selColour);
+        }
+        QString hex(n * 3 + 1, QLatin1Char(' '));
+        QString chars(count, QLatin1Char(' '));
+        for (int i = 0; i < count; ++i) {
+            const auto byte = static_cast<unsigned char>(row[i]);
+            const int at = i * 3 + (i >= 8 ? 1 : 0);
+            hex[at] = QLatin1Char(kDigits[byte >> 4]);
+            hex[at + 1] = QLatin1Char(kDigits[byte & 15]);
+            chars[i] = QChar(DisplayChar(byte));
+        }
         p.setPen(pal.color(QPalette::PlaceholderText));
-        p.drawText(cw / 2, y + ascent, view_->offsetText(rowStart).rightJustified(digitsNow + 3));
-        for (int i = 0; i < n; ++i) {
-            const std::int64_t at = rowStart + i;
-            if (at >= first + got) break;
-            const auto byte = static_cast<unsigned char>(bytes[std::size_t(at - first)]);
-            const QRect hexCell(hexX(i) - cw / 2, y, cw * 3, rh);
-            const QRect charCell(charLeft() + i * cw, y, cw, rh);
-            if (at >= selStart && at < selEnd && view_->selectionLength() > 1) {
-                p.fillRect(hexCell, selColour);
-                p.fillRect(charCell, selColour);
-            }
-            if (at == view_->caret_) {
-                p.fillRect(hexCell, pal.color(QPalette::Highlight));
-                p.fillRect(charCell, pal.color(QPalette::Highlight));
-                p.setPen(pal.color(QPalette::HighlightedText));
-            } else {
-                p.setPen(pal.color(QPalette::Text));
-            }
-            p.drawText(hexX(i), y + ascent,
-                       QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0')));
-            p.drawText(charLeft() + i * cw, y + ascent, QString(QChar(DisplayChar(byte))));
+        p.drawText(QPointF(cw / 2, y + ascent),
+                   FormatOffset(rowStart, digits_).rightJustified(digits_ + 3));
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QPointF(hexLeft(), y + ascent), hex);
+        p.drawText(QPointF(charLeft(), y + ascent), chars);
+        const std::int64_t caret = view_->caret_;
+        if (caret >= rowStart && caret < rowStart + count) {
+            const int i = int(caret - rowStart);
+            p.fillRect(QRectF(hexX(i) - cw / 2, y, cw * 3, rh), pal.color(QPalette::Highlight));
+            p.fillRect(QRectF(charLeft() + i * cw, y, cw, rh), pal.color(QPalette::Highlight));
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.drawText(QPointF(hexX(i), y + ascent), hex.mid(i * 3 + (i >= 8 ? 1 : 0), 2));
+            p.drawText(QPointF(charLeft() + i * cw, y + ascent), chars.mid(i, 1));
         }
         p.setPen(grid);
-        p.drawLine(0, y + rh - 1, totalWidth(), y + rh - 1);
+        p.drawLine(QLineF(0, y + rh - 1, totalWidth(), y + rh - 1));
     }
 
     // Grid lines: after the ruler, after the offsets, every four bytes, before the characters.
     p.setPen(grid);
     const int bottom = viewport()->height();
-    p.drawLine(0, top - 1, totalWidth(), top - 1);
-    p.drawLine(hexLeft() - cw, 0, hexLeft() - cw, bottom);
+    p.drawLine(QLineF(0, top - 1, totalWidth(), top - 1));
+    p.drawLine(QLineF(hexLeft() - cw, 0, hexLeft() - cw, bottom));
     for (int i = 4; i < n; i += 4) {
-        const int x = hexX(i) - cw + (i == 8 ? 0 : cw / 2);
-        p.drawLine(x, top, x, bottom);
+        const qreal x = hexX(i) - cw + (i == 8 ? 0 : cw / 2);
+        p.drawLine(QLineF(x, top, x, bottom));
     }
-    p.drawLine(charLeft() - cw, 0, charLeft() - cw, bottom);
-    p.drawLine(totalWidth(), 0, totalWidth(), bottom);
+    p.drawLine(QLineF(charLeft() - cw, 0, charLeft() - cw, bottom));
+    p.drawLine(QLineF(totalWidth(), 0, totalWidth(), bottom));
 
     if (view_->caret_ >= size && size > 0) {
         // The file shrank under the caret: bring it back once this paint is over.
@@ -375,7 +391,9 @@ void HexView::setTopRow(std::int64_t row) {
 }
 
 void HexView::updateScrollBar() {
-    const std::int64_t rows = (dataSize() + kBytesPerRow - 1) / kBytesPerRow;
+    const std::int64_t size = dataSize();
+    canvas_->digits_ = OffsetDigits(size);
+    const std::int64_t rows = (size + kBytesPerRow - 1) / kBytesPerRow;
     const std::int64_t maxTop = std::max<std::int64_t>(0, rows - visibleRows());
     // A scroll bar counts in int: beyond a billion rows (16 GiB) one step stands for several rows.
     scrollScale_ = std::max<std::int64_t>(1, maxTop / 1000000000 + 1);
@@ -388,7 +406,7 @@ void HexView::updateScrollBar() {
     bar->setValue(int(topRow_ / scrollScale_));
     canvas_->syncing_ = false;
     QScrollBar* hbar = canvas_->horizontalScrollBar();
-    hbar->setRange(0, std::max(0, canvas_->totalWidth() + canvas_->charWidth() -
+    hbar->setRange(0, std::max(0, int(canvas_->totalWidth() + canvas_->charWidth()) -
                                       canvas_->viewport()->width()));
     hbar->setPageStep(canvas_->viewport()->width());
 }
