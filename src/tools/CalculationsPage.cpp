@@ -50,11 +50,11 @@ QString memoLine(const QByteArray& line) {
 }
 
 RadioGroup* baseChoice(QWidget* parent, const char* name) {
-    auto* group = named(new RadioGroup(QStringLiteral("Please, select a BASE format"),
-                                       {QStringLiteral("Hex"), QStringLiteral("Bin"),
-                                        QStringLiteral("Dec")},
-                                       parent),
-                        name);
+    auto* group =
+        named(new RadioGroup(QStringLiteral("Please, select a BASE format"),
+                             {QStringLiteral("Hex"), QStringLiteral("Bin"), QStringLiteral("Dec")},
+                             parent),
+              name);
     // Three columns: the items side by side.
     QLayout* old = group->layout();
     auto* row = new QHBoxLayout;

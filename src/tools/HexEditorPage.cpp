@@ -45,8 +45,9 @@ HexEditorPage::HexEditorPage(QWidget* sheet, HexEditorLinks links)
     MPHexEditorEx1->setObjectName(QStringLiteral("MPHexEditorEx1"));
     btnOpenHex = new QPushButton(QStringLiteral("Open File"), page);
     btnOpenHex->setObjectName(QStringLiteral("btnOpenHex"));
-    btnOpenHex->setToolTip(QStringLiteral("Shows any file in the hex view (Ctrl+G: go to offset, "
-                                          "Ctrl+F: find bytes or text)"));
+    btnOpenHex->setToolTip(
+        QStringLiteral("Shows any file in the hex view (Ctrl+G: go to offset, "
+                       "Ctrl+F: find bytes or text)"));
     btnOpenHex->setMinimumSize(110, 30);
 
     auto* column = new QVBoxLayout(page);

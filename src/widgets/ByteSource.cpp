@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -13,8 +14,6 @@
 #include <cstring>
 #include <mutex>
 #include <vector>
-
-#include <QFile>
 
 namespace keldrin {
 
@@ -178,8 +177,8 @@ std::int64_t findIn(const ByteSource& source, const QByteArray& pattern, std::in
         const std::int64_t want = std::min(kSlice, end - at) + len - 1;
         const std::int64_t got = source.scan(at, buffer.data(), want);
         if (got < len) return kNotFound;  // the end of the file (it may have shrunk)
-        const void* hit = memmem(buffer.data(), std::size_t(got), pattern.constData(),
-                                 std::size_t(len));
+        const void* hit =
+            memmem(buffer.data(), std::size_t(got), pattern.constData(), std::size_t(len));
         if (hit) {
             const std::int64_t found = at + (static_cast<const char*>(hit) - buffer.data());
             if (found < end) return found;

@@ -16,7 +16,9 @@ int OffsetDigits(std::int64_t size) {
 
 QString FormatOffset(std::int64_t offset, int digits) {
     return QStringLiteral("0x") +
-           QString::number(qulonglong(offset), 16).toUpper().rightJustified(digits, QLatin1Char('0')) +
+           QString::number(qulonglong(offset), 16)
+               .toUpper()
+               .rightJustified(digits, QLatin1Char('0')) +
            QLatin1Char('|');
 }
 

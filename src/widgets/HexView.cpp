@@ -114,16 +114,16 @@ void HexCanvas::paintEvent(QPaintEvent*) {
     p.fillRect(QRectF(0, 0, totalWidth() + cw, top - 1), pal.window());
     p.setPen(pal.color(QPalette::WindowText));
     for (int i = 0; i < n; ++i) {
-        p.drawText(QPointF(hexX(i), ascent), QString::number(i, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+        p.drawText(QPointF(hexX(i), ascent),
+                   QString::number(i, 16).toUpper().rightJustified(2, QLatin1Char('0')));
         p.drawText(QPointF(charLeft() + i * cw, ascent), QString::number(i, 16).toUpper());
     }
 
     // Only the rows in view are read: a few hundred bytes whatever the file's size.
     const std::int64_t first = view_->topRow_ * n;
     std::vector<char> bytes(std::size_t(rows * n));
-    const std::int64_t got = first < size ? view_->source_->read(first, bytes.data(),
-                                                                 std::int64_t(bytes.size()))
-                                          : 0;
+    const std::int64_t got =
+        first < size ? view_->source_->read(first, bytes.data(), std::int64_t(bytes.size())) : 0;
     const std::int64_t selStart = view_->selectionStart();
     const std::int64_t selEnd = selStart + view_->selectionLength();
     const bool range = selEnd - selStart > 1;

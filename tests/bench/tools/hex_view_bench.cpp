@@ -49,8 +49,9 @@ Figures summarise(std::vector<double> ms) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QTemporaryDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/hexbench-XXXXXX")
-                               : QString());
+    QTemporaryDir dir(argc > 1
+                          ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/hexbench-XXXXXX")
+                          : QString());
     const QString path = dir.filePath(QStringLiteral("sparse-1GiB.bin"));
     const qint64 size = qint64(1) << 30;
     {
@@ -129,15 +130,18 @@ int main(int argc, char** argv) {
     const Figures keys = summarise(keyMs);
     std::printf("file: 1 GiB sparse, view 900x640 (%d rows)\n", view.visibleRows());
     std::printf("open (map + first draw): %.2f ms\n", openMs);
-    std::printf("scroll-bar jumps, 300: draw per screen median %.2f ms, p99 %.2f ms, worst %.2f ms\n",
-                jumps.median, jumps.p99, jumps.worst);
+    std::printf(
+        "scroll-bar jumps, 300: draw per screen median %.2f ms, p99 %.2f ms, worst %.2f ms\n",
+        jumps.median, jumps.p99, jumps.worst);
     std::printf("Ctrl+End/Home and Page Down, 520: median %.2f ms, p99 %.2f ms, worst %.2f ms\n",
                 keys.median, keys.p99, keys.worst);
-    std::printf("resident memory: before %.1f MiB, after open %.1f MiB, after jumps %.1f MiB, "
-                "after a search %.1f MiB\n",
-                rssBefore, rssOpen, rssJumps, rssSearch);
-    std::printf("search of 1 GiB without a match: %.0f ms, window thread served %d times "
-                "meanwhile\n",
-                searchMs, turns);
+    std::printf(
+        "resident memory: before %.1f MiB, after open %.1f MiB, after jumps %.1f MiB, "
+        "after a search %.1f MiB\n",
+        rssBefore, rssOpen, rssJumps, rssSearch);
+    std::printf(
+        "search of 1 GiB without a match: %.0f ms, window thread served %d times "
+        "meanwhile\n",
+        searchMs, turns);
     return 0;
 }

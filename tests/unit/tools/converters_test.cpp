@@ -1,3 +1,5 @@
+#include "tools/Converters.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -7,7 +9,6 @@
 
 #include "platform/Errors.h"
 #include "tools/Calculator.h"
-#include "tools/Converters.h"
 #include "tools/NumberBase.h"
 
 using namespace keldrin;
@@ -24,17 +25,17 @@ QByteArray joined(const QList<QByteArray>& lines) {
 
 TEST(HexToAscii, TokensNeedADelimiterAndBecomeTokenTabCharacterLines) {
     const struct {
-        const char* memo;  // as MemoHEXA holds it, upper-cased already
+        const char* memo;   // as MemoHEXA holds it, upper-cased already
         const char* lines;  // the MemoASCII lines, each followed by "|"
         QByteArray chars;   // Memo2
     } cases[] = {
         {"41,42,43!", "41\tA|42\tB|43\tC|", "ABC"},
-        {"41,42", "41\tA|", "A"},           // the last token has no delimiter
-        {"41 42 43", "", ""},               // spaces do not separate tokens
+        {"41,42", "41\tA|", "A"},  // the last token has no delimiter
+        {"41 42 43", "", ""},      // spaces do not separate tokens
         {"6A,", "6A\tj|", "j"},
         {"48,49,0!", "48\tH|49\tI|0\t|", "HI"},  // code 0 keeps nothing after the TAB
         {"41,00,42!", "41\tA|00\t|42\tB|", "AB"},
-        {"ZZ,141!", "ZZ\t|141\tA|", "A"},   // not hex: code 0; 0x141 mod 256 is 0x41
+        {"ZZ,141!", "ZZ\t|141\tA|", "A"},  // not hex: code 0; 0x141 mod 256 is 0x41
         {"41,\r\n 42 ;", "41\tA|42\tB|", "AB"},
         {"09,0D,0A!", "09\t\t|0D\t\r|0A\t\n|", QByteArray("\t\r\n")},
         {"", "", ""},
@@ -93,7 +94,8 @@ TEST(NumberBase, ShowsOneValueInEachBaseAndReadsItBack) {
         {4660, "$1234", "1001000110100", "4660"},
         {0, "$0", "0", "0"},
         {255, "$FF", "11111111", "255"},
-        {UINT64_MAX, "$FFFFFFFFFFFFFFFF", "1111111111111111111111111111111111111111111111111111111111111111",
+        {UINT64_MAX, "$FFFFFFFFFFFFFFFF",
+         "1111111111111111111111111111111111111111111111111111111111111111",
          "18446744073709551615"},
     };
     for (const auto& c : cases) {
@@ -143,13 +145,13 @@ TEST(Calculator, WorksLeftToRightLikeAPocketCalculator) {
         {0, "10/4=", "2.5"},
         {0, "7-9=", "-2"},
         {0, "0.1+0.2=", "0.30000000000000004"},
-        {0, "1..2=", "1.2"},         // a second point is ignored
-        {0, "5+*2=", "10"},          // a second operator replaces the first
-        {12.5, "*2=", "25"},         // starts from the field's value
-        {12.5, "3=", "3"},           // a digit starts a new number
+        {0, "1..2=", "1.2"},  // a second point is ignored
+        {0, "5+*2=", "10"},   // a second operator replaces the first
+        {12.5, "*2=", "25"},  // starts from the field's value
+        {12.5, "3=", "3"},    // a digit starts a new number
         {0, "1/0=", "Error"},
         {0, "1/0=C", "0"},
-        {0, "1/0=5+", "Error"},      // only C leaves the error
+        {0, "1/0=5+", "Error"},  // only C leaves the error
         {0, ".5=", "0.5"},
         {0, "007", "7"},
     };

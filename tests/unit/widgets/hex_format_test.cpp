@@ -15,7 +15,7 @@ TEST(HexFormat, OffsetsHaveTheDigitsOfTheLargestOffsetAPrefixAndABar) {
         {0, 0, "0x0|"},
         {1, 0, "0x0|"},
         {16, 15, "0xF|"},
-        {17, 0, "0x00|"},         // the largest offset, 0x10, needs two digits
+        {17, 0, "0x00|"},  // the largest offset, 0x10, needs two digits
         {256, 0x1A, "0x1A|"},
         {257, 0x1A, "0x01A|"},
         {1LL << 30, 0x12345, "0x00012345|"},
@@ -40,9 +40,18 @@ TEST(HexFormat, GoToOffsetReadsHexInItsUsualFormsAndDecimal) {
         const char* text;
         std::int64_t offset;  // -1: refused
     } cases[] = {
-        {"0x1A", 26},  {"0X1a", 26}, {"$1A", 26},    {"1Ah", 26},   {" 26 ", 26},
-        {"0x", -1},    {"", -1},     {"1A", -1},     {"-5", -1},    {"0x1G", -1},
-        {"0x7FFFFFFFFFFFFFFF", INT64_MAX},           {"0x8000000000000000", -1},
+        {"0x1A", 26},
+        {"0X1a", 26},
+        {"$1A", 26},
+        {"1Ah", 26},
+        {" 26 ", 26},
+        {"0x", -1},
+        {"", -1},
+        {"1A", -1},
+        {"-5", -1},
+        {"0x1G", -1},
+        {"0x7FFFFFFFFFFFFFFF", INT64_MAX},
+        {"0x8000000000000000", -1},
     };
     for (const auto& c : cases) {
         const std::optional<std::int64_t> got = ParseOffset(QLatin1String(c.text));
@@ -55,7 +64,7 @@ TEST(HexFormat, SearchBytesArePairsOfHexDigits) {
         const char* text;
         const char* bytes;  // nullptr: refused
     } cases[] = {
-        {"41 42,43", "ABC"}, {"414243", "ABC"}, {"  6a ", "j"}, {"4", nullptr},
+        {"41 42,43", "ABC"}, {"414243", "ABC"}, {"  6a ", "j"},  {"4", nullptr},
         {"4 1", nullptr},    {"414", nullptr},  {"GG", nullptr}, {"", nullptr},
     };
     for (const auto& c : cases) {

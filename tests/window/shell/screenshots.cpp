@@ -2,6 +2,8 @@
 // given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
 
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -17,8 +19,6 @@
 #include "tools/NumberBaseEdit.h"
 #include "widgets/HexView.h"
 #include "widgets/RadioGroup.h"
-#include <QPlainTextEdit>
-#include <QLineEdit>
 
 using namespace keldrin;
 

@@ -93,8 +93,9 @@ class HexEditorPageTest : public QObject {
         QCOMPARE(seams->dialogs->requests.size(), std::size_t(1));
         const platform::FileDialogRequest& r = seams->dialogs->requests[0];
         QCOMPARE(r.filterIndex, 2);
-        QCOMPARE(r.filter, QStringLiteral("HEX and Bin (*.hex;*.bin)|*.hex;*.bin|TEXT (*.txt)|*.txt|"
-                                          "Project File (*.cmd)|*.cmd|All files|*.*"));
+        QCOMPARE(r.filter,
+                 QStringLiteral("HEX and Bin (*.hex;*.bin)|*.hex;*.bin|TEXT (*.txt)|*.txt|"
+                                "Project File (*.cmd)|*.cmd|All files|*.*"));
         QCOMPARE(dialogFile, path);
         QCOMPARE(dialogFilter, 2);
         QCOMPARE(view()->fileName(), path);
@@ -148,8 +149,7 @@ class HexEditorPageTest : public QObject {
         holder.start(QStringLiteral("flock"),
                      // Without a fork, so that ending the holder ends the lock.
                      {QStringLiteral("--exclusive"), QStringLiteral("--no-fork"), locked,
-                      QStringLiteral("sleep"),
-                      QStringLiteral("120")});
+                      QStringLiteral("sleep"), QStringLiteral("120")});
         QVERIFY(holder.waitForStarted());
         bool readOnly = false;
         QTRY_VERIFY_WITH_TIMEOUT(!CanOpenFile(locked, readOnly), 20000);
@@ -158,8 +158,9 @@ class HexEditorPageTest : public QObject {
         holder.kill();
         holder.waitForFinished();
         QCOMPARE(trapped.size(), std::size_t(1));
-        QCOMPARE(trapped[0], QStringLiteral("Cannot open %1.\r\n(Resource temporarily unavailable.)")
-                                 .arg(locked));
+        QCOMPARE(
+            trapped[0],
+            QStringLiteral("Cannot open %1.\r\n(Resource temporarily unavailable.)").arg(locked));
         QCOMPARE(view()->fileName(), shown);
         QCOMPARE(view()->dataSize(), std::int64_t(5));
         // Once the other program lets go it opens.

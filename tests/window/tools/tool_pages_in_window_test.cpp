@@ -44,9 +44,9 @@ class ToolPagesInWindowTest : public QObject {
     void thePagesSitOnTheirTabsUnderTheirNames() {
         TfrmMain w({QStringLiteral("keldrin")});
         w.show();
-        for (const char* name : {"MemoHEXA", "MemoASCII", "Memo2", "btnDoASCII", "btnDoHEX",
-                                 "PBBinHexEdit1", "PBBinHexEdit2", "RadioGroup1", "RadioGroup2",
-                                 "JvCalcEdit4"}) {
+        for (const char* name :
+             {"MemoHEXA", "MemoASCII", "Memo2", "btnDoASCII", "btnDoHEX", "PBBinHexEdit1",
+              "PBBinHexEdit2", "RadioGroup1", "RadioGroup2", "JvCalcEdit4"}) {
             QVERIFY2(w.TabSheet7->findChild<QWidget*>(QLatin1String(name)), name);
         }
         for (const char* name : {"MPHexEditorEx1", "btnOpenHex"})
@@ -86,8 +86,8 @@ class ToolPagesInWindowTest : public QObject {
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
         QVERIFY(text.contains("Exception class= EFOpenError\r\n"));
-        QVERIFY(text.contains("ExceptionMessage= Cannot open " + QFile::encodeName(folder->filePath(
-                                  QStringLiteral("missing.bin"))) +
+        QVERIFY(text.contains("ExceptionMessage= Cannot open " +
+                              QFile::encodeName(folder->filePath(QStringLiteral("missing.bin"))) +
                               ".\r\n(No such file or directory.)"));
         w.close();
     }
