@@ -71,7 +71,8 @@ class HexCanvas : public QAbstractScrollArea {
     }
 
     bool syncing_ = false;
-    int digits_ = 1;  // of the offsets, as of the last paint or load
+    int digits_ = 1;              // of the offsets, as of the last paint or load
+    std::int64_t shownSize_ = 0;  // the size the scroll range was made for
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -184,10 +185,14 @@ void HexCanvas::paintEvent(QPaintEvent*) {
     p.drawLine(QLineF(charLeft() - cw, 0, charLeft() - cw, bottom));
     p.drawLine(QLineF(totalWidth(), 0, totalWidth(), bottom));
 
-    if (view_->caret_ >= size && size > 0) {
-        // The file shrank under the caret: bring it back once this paint is over.
+    if (size != shownSize_) {
+        // The file changed its length under the view: scroll range and caret follow once this
+        // paint is over.
+        shownSize_ = size;
         QTimer::singleShot(0, view_, [v = QPointer<HexView>(view_)] {
-            if (v) v->setCaret(v->caret());
+            if (!v) return;
+            v->updateScrollBar();
+            if (v->caret() >= v->dataSize()) v->setCaret(v->caret());
         });
     }
 }
@@ -295,10 +300,8 @@ HexView::HexView(QWidget* parent) : QFrame(parent), source_(ByteSource::fromByte
     });
 
     progressTimer_ = new QTimer(this);
-    progressTimer_->setInterval(100);
-    connect(progressTimer_, &QTimer::timeout, this, [this] {
-        findStatus_->setText(QStringLiteral("Searching... %1%").arg(searchProgress_.load() / 10));
-    });
+    progressTimer_->setInterval(50);
+    connect(progressTimer_, &QTimer::timeout, this, &HexView::pollSearch);
     setFocusProxy(canvas_);
 }
 
@@ -393,6 +396,7 @@ void HexView::setTopRow(std::int64_t row) {
 void HexView::updateScrollBar() {
     const std::int64_t size = dataSize();
     canvas_->digits_ = OffsetDigits(size);
+    canvas_->shownSize_ = size;
     const std::int64_t rows = (size + kBytesPerRow - 1) / kBytesPerRow;
     const std::int64_t maxTop = std::max<std::int64_t>(0, rows - visibleRows());
     // A scroll bar counts in int: beyond a billion rows (16 GiB) one step stands for several rows.
@@ -464,32 +468,34 @@ bool HexView::findNext() {
     std::shared_ptr<ByteSource> source = source_;
     progressTimer_->start();
     findStatus_->setText(QStringLiteral("Searching..."));
-    const std::uint64_t generation = searchGeneration_;
-    searchThread_ = std::thread([this, source, pattern, from, generation] {
-        const std::int64_t found =
-            FindBytes(*source, pattern, from, searchCancel_, &searchProgress_);
-        searchDone_ = true;
-        if (found == kSearchCancelled) return;
-        // The view waits for this thread before it goes, so it is still there.
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, found, length = pattern.size()] {
-                searchEnded(generation, found, length);
-            },
-            Qt::QueuedConnection);
+    searchLength_ = pattern.size();
+    // The worker touches nothing but the atomics; the progress timer on this thread picks up
+    // its result.
+    searchThread_ = std::thread([this, source, pattern, from] {
+        searchResult_.store(FindBytes(*source, pattern, from, searchCancel_, &searchProgress_));
+        searchDone_.store(true);
     });
     return true;
 }
 
-void HexView::searchEnded(std::uint64_t generation, std::int64_t foundAt, std::int64_t length) {
-    if (generation != searchGeneration_) return;
+void HexView::pollSearch() {
+    if (!searchThread_.joinable()) {
+        progressTimer_->stop();
+        return;
+    }
+    if (!searchDone_.load()) {
+        findStatus_->setText(QStringLiteral("Searching... %1%").arg(searchProgress_.load() / 10));
+        return;
+    }
+    searchThread_.join();
     progressTimer_->stop();
+    const std::int64_t foundAt = searchResult_.load();
     if (foundAt < 0) {
         findStatus_->setText(QStringLiteral("Not found"));
     } else {
         findStatus_->setText(QStringLiteral("Found at %1").arg(offsetText(foundAt)));
         setCaret(foundAt);
-        setCaret(foundAt + length - 1, true);
+        setCaret(foundAt + searchLength_ - 1, true);
         setTopRow(foundAt / kBytesPerRow - visibleRows() / 2);
     }
     emit searchFinished(foundAt < 0 ? -1 : foundAt);
@@ -504,7 +510,6 @@ void HexView::cancelSearch() {
 void HexView::stopSearchThread() {
     searchCancel_ = true;
     if (searchThread_.joinable()) searchThread_.join();
-    ++searchGeneration_;
     progressTimer_->stop();
 }
 

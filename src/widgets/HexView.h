@@ -65,7 +65,7 @@ class HexView : public QFrame {
     bool goToTyped();
     // Starts a search for the typed bytes after the caret; false when there is nothing to find.
     bool findNext();
-    bool searching() const { return searchThread_.joinable() && !searchDone_; }
+    bool searching() const { return searchThread_.joinable(); }
     void cancelSearch();
 
   signals:
@@ -80,7 +80,8 @@ class HexView : public QFrame {
     void setTopRow(std::int64_t row);
     void updateScrollBar();
     void stopSearchThread();
-    void searchEnded(std::uint64_t generation, std::int64_t foundAt, std::int64_t length);
+    // Shows the search's progress, or its result once the worker is done.
+    void pollSearch();
 
     std::shared_ptr<ByteSource> source_;
     QString fileName_;
@@ -103,8 +104,8 @@ class HexView : public QFrame {
     std::atomic<bool> searchCancel_{false};
     std::atomic<bool> searchDone_{true};
     std::atomic<int> searchProgress_{0};
-    // A result that arrives after its search was stopped or replaced is dropped.
-    std::uint64_t searchGeneration_ = 0;
+    std::atomic<std::int64_t> searchResult_{-1};
+    std::int64_t searchLength_ = 0;
 };
 
 }  // namespace keldrin

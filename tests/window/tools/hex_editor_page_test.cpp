@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -194,6 +195,8 @@ class HexEditorPageTest : public QObject {
         canvas()->update();
         QTRY_COMPARE_WITH_TIMEOUT(view()->caret(), std::int64_t(99), 10000);
         QCOMPARE(status(), QStringLiteral("0x63|"));
+        QTRY_COMPARE_WITH_TIMEOUT(view()->canvas()->verticalScrollBar()->maximum(), 0, 10000);
+        QCOMPARE(view()->topRow(), std::int64_t(0));
     }
 
     void goToOffsetAndFindWithTheirKeys() {
