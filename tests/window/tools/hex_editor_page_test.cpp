@@ -1,10 +1,12 @@
 #include <unistd.h>
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -140,6 +142,23 @@ class HexEditorPageTest : public QObject {
         QCOMPARE(view()->caret(), std::int64_t(0));
         view()->setCaret(1000);
         QCOMPARE(view()->caret(), std::int64_t(299));
+    }
+
+    void theMousePutsTheCaretAndDragsASelection() {
+        openThroughDialog(makeFile(QStringLiteral("m.bin"), QByteArray(4096, 'm')));
+        QWidget* area = view()->canvas()->viewport();
+        const int rowHeight = area->fontMetrics().height() + 2;
+        const int y = rowHeight + 3 + rowHeight * 2 + rowHeight / 2;  // below the ruler, row 2
+        QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(area->width() * 3 / 10, y));
+        QCOMPARE(view()->caret() / 16, std::int64_t(2));
+        QMouseEvent move(QEvent::MouseMove, QPointF(area->width() / 2, y),
+                         area->mapToGlobal(QPointF(area->width() / 2, y)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &move);
+        QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(area->width() / 2, y));
+        QVERIFY(view()->selectionLength() > 1);
+        QCOMPARE(view()->selectionStart() / 16, std::int64_t(2));
+        QVERIFY(status().contains(QStringLiteral(" length ")));
     }
 
     void aFileLockedByAnotherProgramLeavesTheViewAndRecordsTheError() {
