@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 
 namespace keldrin {
 
@@ -27,10 +26,6 @@ bool CanOpenFile(const QString& fileName, bool& readOnly) {
     readOnly = ::access(name.constData(), W_OK) != 0;
     errno = 0;
     return true;
-}
-
-QString SystemMessage(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 }  // namespace keldrin

@@ -22,10 +22,7 @@ const QString HexEditorPage::kOpenFilter = QStringLiteral(
 namespace {
 
 [[noreturn]] void raiseOpenError(const QString& fileName, int error) {
-    throw EFOpenError(QStringLiteral("Cannot open %1.\r\n(%2.)")
-                          .arg(fileName, SystemMessage(error))
-                          .toLocal8Bit()
-                          .toStdString());
+    throw EFOpenError(FileOpenErrorText(fileName, error).toLocal8Bit().toStdString());
 }
 
 }  // namespace
