@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -43,10 +44,12 @@
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
 #include "shell/PortControl.h"
+#include "shell/TableEditing.h"
 #include "shell/TfrmAbout.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
+#include "widgets/FilenameEdit.h"
 #include "widgets/LedLamp.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
@@ -417,6 +420,33 @@ void TfrmMain::buildProjectPage() {
 
     connectGuarded(SpeedButton_Resize, &QToolButton::clicked, this, "SpeedButton_ResizeClick",
                    [this] { SpeedButton_ResizeClick(); });
+
+    // The table's editors live over the cells they edit.
+    cmbxFile = named(new QComboBox(StringGrid1->viewport()), "cmbxFile");
+    JvFilenameEdit1 = named(new FilenameEdit(StringGrid1->viewport()), "JvFilenameEdit1");
+    PopupMenuOFstrGrid = named(new QMenu(StringGrid1), "PopupMenuOFstrGrid");
+    MoveUp1 = namedAction(this, "MoveUp1", QStringLiteral("MoveUp"));
+    MoveDown1 = namedAction(this, "MoveDown1", QStringLiteral("MoveDown"));
+    Delete1 = namedAction(this, "Delete1", QStringLiteral("Delete"));
+    PopupMenuOFstrGrid->addAction(MoveUp1);
+    PopupMenuOFstrGrid->addAction(MoveDown1);
+    PopupMenuOFstrGrid->addSeparator();
+    PopupMenuOFstrGrid->addAction(Delete1);
+    TableEditingLinks editing;
+    editing.table = table_.get();
+    editing.cmbxFile = cmbxFile;
+    editing.JvFilenameEdit1 = JvFilenameEdit1;
+    editing.PopupMenuOFstrGrid = PopupMenuOFstrGrid;
+    editing.SpeedButton_Resize = SpeedButton_Resize;
+    editing.hints = hints_;
+    editing.window = this;
+    tableEditing = new TableEditing(std::move(editing), this);
+    connectGuarded(MoveUp1, &QAction::triggered, this, "MoveUp1Click",
+                   [this] { tableEditing->MoveUp1Click(); });
+    connectGuarded(MoveDown1, &QAction::triggered, this, "MoveDown1Click",
+                   [this] { tableEditing->MoveDown1Click(); });
+    connectGuarded(Delete1, &QAction::triggered, this, "Delete1Click",
+                   [this] { tableEditing->Delete1Click(); });
     connectGuarded(SpeedButtonClose, &QPushButton::clicked, this, "SpeedButtonCloseClick",
                    [this] { SpeedButtonCloseClick(); });
 }
@@ -862,21 +892,7 @@ void TfrmMain::SpeedButtonCloseClick() {
 }
 
 void TfrmMain::SpeedButton_ResizeClick() {
-    if (SpeedButton_Resize->isChecked()) {
-        const QFontMetrics metrics(StringGrid1->font());
-        const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int c = 0; c < kCommandColumnCount; ++c) {
-                int widest = headerMetrics.horizontalAdvance(table_->cell(c, 0));
-                for (int r = 1; r < table_->rowCount(); ++r)
-                    widest = qMax(widest, metrics.horizontalAdvance(table_->cell(c, r)));
-                StringGrid1->setColumnWidth(c, qMax(40, widest + 8));
-                if (pass == 1) PumpOnce();
-            }
-            if (pass == 0) PumpOnce();
-        }
-    }
-    update();
+    tableEditing->SpeedButton_ResizeClick();
 }
 
 void TfrmMain::SelectCommPortQuantity1Click() {
