@@ -219,11 +219,17 @@ void TableEditing::Delete1Click() {
 void TableEditing::SpeedButton_ResizeClick() {
     if (l_.SpeedButton_Resize->isChecked()) {
         const QFontMetrics metrics(grid_->font());
+        // The Type column is drawn in bold; measured in the plain font its longer names would
+        // be cut off.
+        QFont bold = grid_->font();
+        bold.setBold(true);
+        const QFontMetrics boldMetrics(bold);
         for (int pass = 0; pass < 2; ++pass) {
             for (int c = 0; c < kCommandColumnCount; ++c) {
-                int widest = 0;
-                for (int r = 0; r < l_.table->rowCount(); ++r)
-                    widest = qMax(widest, metrics.horizontalAdvance(l_.table->cell(c, r)));
+                int widest = metrics.horizontalAdvance(l_.table->cell(c, 0));
+                const QFontMetrics& cells = c == colType ? boldMetrics : metrics;
+                for (int r = 1; r < l_.table->rowCount(); ++r)
+                    widest = qMax(widest, cells.horizontalAdvance(l_.table->cell(c, r)));
                 grid_->setColumnWidth(c, qMax(40, widest + 8));
                 if (pass == 1) PumpOnce();
             }

@@ -441,6 +441,11 @@ class TableEditingTest : public QObject {
         QTRY_VERIFY(!w->cmbxFile->isVisible());
         QCOMPARE(grid()->columnWidth(colIssue),
                  metrics.horizontalAdvance(typeExplanation("IntCommand_UseLog")) + 8);
+        // The Type column is measured as it is drawn, in bold.
+        QFont bold = small;
+        bold.setBold(true);
+        QCOMPARE(grid()->columnWidth(colType),
+                 QFontMetrics(bold).horizontalAdvance("IntCommand_UseLog") + 8);
     }
 
     void hintsFollowTheCellUnderTheMouse() {
