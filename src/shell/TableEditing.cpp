@@ -5,6 +5,8 @@
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -57,10 +59,14 @@ TableEditing::TableEditing(TableEditingLinks links, QObject* parent)
     l_.JvFilenameEdit1->DialogTitle = kBrowseTitle;
     l_.JvFilenameEdit1->Filter = kBrowseFilter;
     l_.JvFilenameEdit1->hide();
+    l_.JvFilenameEdit1->lineEdit()->installEventFilter(this);
 
-    // The grid has a current cell from the start, as the user never chose one: taking the focus
-    // by Tab then selects nothing, and nothing is selected until the user does it.
-    setCurrentQuietly(1, colName);
+    // The grid has a current cell from the start, though the user never chose one: taking the
+    // focus by Tab then selects nothing, and nothing is selected until the user does it.
+    quiet_ = true;
+    grid_->selectionModel()->setCurrentIndex(grid_->model()->index(0, colName),
+                                             QItemSelectionModel::NoUpdate);
+    quiet_ = false;
 
     grid_->viewport()->setMouseTracking(true);
     grid_->horizontalHeader()->viewport()->setMouseTracking(true);
@@ -71,6 +77,14 @@ TableEditing::TableEditing(TableEditingLinks links, QObject* parent)
 
     connectGuarded(grid_, &QTableWidget::currentCellChanged, this, "StringGrid1SelectCell",
                    [this](int row, int column, int, int) { currentCellChanged(row, column); });
+    // A click on the current cell selects it again, so a list just closed can be reopened.
+    connectGuarded(grid_, &QTableWidget::cellPressed, this, "StringGrid1SelectCell",
+                   [this](int row, int column) {
+                       if (row != grid_->currentRow() || column != grid_->currentColumn()) return;
+                       if (l_.cmbxFile->isVisible() || l_.JvFilenameEdit1->isVisible()) return;
+                       if (!userIsInTheGrid()) return;
+                       StringGrid1SelectCell(column, row + 1);
+                   });
     connectGuarded(l_.cmbxFile, qOverload<int>(&QComboBox::activated), this, "cmbxFileChange",
                    [this] { cmbxFileChange(); });
     connectGuarded(l_.JvFilenameEdit1, &FilenameEdit::exited, this, "JvFilenameEdit1Exit",
@@ -240,6 +254,20 @@ void TableEditing::SpeedButton_ResizeClick() {
 }
 
 bool TableEditing::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == l_.cmbxFile || watched == l_.JvFilenameEdit1->lineEdit()) &&
+        event->type() == QEvent::KeyPress) {
+        // Tab leaves the editor for the grid, which then moves on as it does for its own editor;
+        // left to the grid alone, it would move the current cell under the open editor.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            grid_->setFocus(key->key() == Qt::Key_Tab ? Qt::TabFocusReason
+                                                      : Qt::BacktabFocusReason);
+            QKeyEvent again(QEvent::KeyPress, key->key(), key->modifiers());
+            QApplication::sendEvent(grid_, &again);
+            return true;
+        }
+    }
     if (watched == l_.cmbxFile) {
         if (leavesForGood(event) && l_.cmbxFile->isVisible())
             guarded("cmbxFileExit", [this] { cmbxFileExit(); });

@@ -244,6 +244,23 @@ class TableEditingTest : public QObject {
         click(colType, 7);
         QTRY_VERIFY(w->cmbxFile->isVisible());
         QCOMPARE(w->cmbxFile->currentText(), QStringLiteral("Sync_2"));
+        // Tab leaves the list for the next cell, Backtab comes back and opens it again.
+        QTest::keyClick(w->cmbxFile, Qt::Key_Tab);
+        QTRY_VERIFY(!w->cmbxFile->isVisible());
+        QCOMPARE(table().cell(colType, 7), QStringLiteral("Sync_2"));
+        QCOMPARE(grid()->currentColumn(), int(colIssue));
+        QVERIFY(grid()->hasFocus());
+        QTest::keyClick(grid(), Qt::Key_Backtab);
+        QCOMPARE(grid()->currentColumn(), int(colType));
+        QTRY_VERIFY(w->cmbxFile->isVisible());
+        // Left for another control, the list opens again on a click into the cell that is
+        // still the current one.
+        QTest::mouseClick(w->SpinEdit_DelayOnSent, Qt::LeftButton);
+        QTRY_VERIFY(!w->cmbxFile->isVisible());
+        QCOMPARE(grid()->currentColumn(), int(colType));
+        click(colType, 7);
+        QTRY_VERIFY(w->cmbxFile->isVisible());
+        QCOMPARE(w->cmbxFile->currentText(), QStringLiteral("Sync_2"));
     }
 
     void thePickerOpensOnFileRowsOnly() {
