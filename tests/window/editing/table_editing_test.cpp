@@ -512,6 +512,40 @@ class TableEditingTest : public QObject {
         QVERIFY(!w->hints().balloon()->isVisible());
     }
 
+    // The texts themselves, column by column (the mouse is followed above).
+    void hintTextsOfEveryColumn_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hint");
+        const QString path = "the path can be with \"\\\"<= down from the current dir";
+        QTest::newRow("Name") << 0 << "Erase"
+                              << "\"Erase\"\r\n\r\nName of the command";
+        QTest::newRow("Type") << 1 << "Command"
+                              << "\"Command\"\r\n\r\ntype of the command: must be selected "
+                                 "from drop-down combo-box";
+        QTest::newRow("Type File") << 1 << "File"
+                                   << "\"File\"\r\n\r\nType of the command\r\nThe file's "
+                                      "content will be sent As-Is\r\n\r\n\r\n" +
+                                          path;
+        QTest::newRow("Issue") << 2 << ""
+                               << "\"\"\r\n\r\nthe command-itself: can be string of "
+                                  "characters or file";
+        QTest::newRow("Status") << 5 << "OK"
+                                << "\"OK\"\r\n\r\nstatus info of last execution";
+        QTest::newRow("Time-Out") << 6 << "2"
+                                  << "\"2\"\r\n\r\nTimeOut in seconds for the current "
+                                     "operation";
+        QTest::newRow("Real-Time") << 7 << "0"
+                                   << "\"0\"\r\n\r\nReal Time in seconds for the current "
+                                      "operation";
+    }
+    void hintTextsOfEveryColumn() {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, hint);
+        QCOMPARE(gridHint(column, text), hint);
+    }
+
     void writingIntoTheLastRowAppendsAnEmptyOne() {
         const int rows = table().rowCount();
         const int last = rows - 1;
