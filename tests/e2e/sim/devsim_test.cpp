@@ -147,6 +147,29 @@ TEST_F(DevSim, SampleProjectOrderTextEraseBinaryEndsWithTheExpectedChecksum) {
     EXPECT_EQ(sent.substr(0, 8), std::string("@\x02\x00\x00\x04\x00\x00\xFA", 8));
 }
 
+TEST_F(DevSim, ChecksumIsTheImageEveryAddressOnceTheLastWriteWinning) {
+    // A real device's memory holds each address once: a record resent after a lost answer, or
+    // the same firmware sent once as text and once as binary records, must not count twice.
+    const std::string image = dir.file("image.bin");
+    startDevice({"--image", image});
+    const std::string expected = expectedChecksum();
+    sendFirmware(false);
+    sendFirmware(true);
+    EXPECT_EQ(askChecksum(), "CHECKSUM:" + expected + "\r\n");
+    EXPECT_EQ(ask(checksumRecord(expected)), kOk);
+
+    EXPECT_EQ(ask("E\r"), kOk);
+    EXPECT_EQ(ask(":0100000011EE"), kOk);
+    EXPECT_EQ(ask(":0100000011EE"), kOk);  // resent: still 11
+    EXPECT_EQ(askChecksum(), "CHECKSUM:0011\r\n");
+    EXPECT_EQ(ask(":020000002233A9"), kOk);  // overwrites 0000 with 22, adds 33 at 0001
+    EXPECT_EQ(askChecksum(), "CHECKSUM:0055\r\n");
+    EXPECT_EQ(ask(checksumRecord("0055")), kOk);
+    EXPECT_EQ(ask(checksumRecord("0066")), kErr);
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_EQ(readFile(image), std::string("\x22\x33", 2));
+}
+
 TEST_F(DevSim, ChecksEachRecord) {
     startDevice({});
     struct Case {
