@@ -251,6 +251,62 @@ class TerminalTest : public QObject {
         QCOMPARE(wire, first + "ZZ");
     }
 
+    void aWriteErrorDropsTheSendsQueuedBehindIt() {
+        // A small transmit ring and a device that has said XOFF: the ring fills and the next
+        // byte is a write error.
+        w->SioComPort1->Close();
+        w->SioComPort1->SetOutBufSize(16);
+        w->SioComPort1->SetFlowControl(serial::fwXOnXOff);
+        w->SioComPort1->Open();
+        deviceSends("\x13");
+        // Output has stopped once the line takes no byte more from this side.
+        fcntl(pty->slave, F_SETFL, fcntl(pty->slave, F_GETFL) | O_NONBLOCK);
+        QVERIFY(pumpUntil(
+            [&] {
+                if (::write(pty->slave, "", 1) < 0 && errno == EAGAIN) return true;
+                readAvailable(pty->master, 0);
+                return false;
+            },
+            10000));
+        readAvailable(pty->master, 0);
+
+        page().edEditSendData->setText(QString(200, QLatin1Char('a')));
+        int asked = 0;
+        QTimer::singleShot(0, this, [&] {
+            // Two more sends asked for while the first one runs.
+            QVERIFY(tx().isSending());
+            QTest::keyClick(page().edEditSendData, Qt::Key_Return);
+            QTest::keyClick(page().edEditSendData, Qt::Key_Return);
+            asked = 2;
+        });
+        page().ButtonSendOnce->click();
+        QCOMPARE(asked, 2);
+        QVERIFY(QFile(folder->path() + "/_errors_log.txt").exists());
+        QVERIFY(!tx().isSending());
+
+        // The device lets the line go again; once the ring has drained, the next Enter sends
+        // its text once.
+        deviceSends("\x11");
+        QByteArray wire;
+        QVERIFY(pumpUntil(
+            [&] {
+                wire += bytes(readAvailable(pty->master, 0));
+                return w->SioComPort1->FreeOutputSpace() == 16;
+            },
+            10000));
+        page().edEditSendData->setText("Z");
+        QTest::keyClick(page().edEditSendData, Qt::Key_Return);
+        QVERIFY(pumpUntil(
+            [&] {
+                wire += bytes(readAvailable(pty->master, 0));
+                return wire.endsWith('Z');
+            },
+            10000));
+        wire += bytes(readAvailable(pty->master, 300));
+        QCOMPARE(wire.count('Z'), 1);
+        QVERIFY(wire.count('a') <= 16);
+    }
+
     void sendingListEditing() {
         page().SynEditSending->setPlainText("first\nsecond!");
         page().ButtonPleaseSave->hide();
