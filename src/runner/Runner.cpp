@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QWidget>
 
 #include "logging/CaptureSwitch.h"
@@ -68,6 +69,10 @@ Runner::Runner(RunnerLinks links, QObject* parent) : QObject(parent), l_(std::mo
         connectGuarded(l_.chkBox_BypassWrongAnswer, &QCheckBox::clicked, this,
                        "chkBox_BypassWrongAnswerClick",
                        [this] { chkBox_BypassWrongAnswerClick(); });
+    if (l_.SpinEdit_Timer4CurrLineCommTimeOut)
+        connectGuarded(l_.SpinEdit_Timer4CurrLineCommTimeOut, &QSpinBox::valueChanged, this,
+                       "SpinEdit_Timer4CurrLineCommTimeOutChange",
+                       [this] { SpinEdit_Timer4CurrLineCommTimeOutChange(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -138,6 +143,10 @@ void Runner::chkBox_BypassWrongAnswerClick() {
     l_.chkBox_BypassWrongAnswer->setStyleSheet(l_.chkBox_BypassWrongAnswer->isChecked()
                                                    ? QStringLiteral("background: red;")
                                                    : QStringLiteral("background: #ffffe1;"));
+}
+
+void Runner::SpinEdit_Timer4CurrLineCommTimeOutChange() {
+    Timer4CurrLineCommTimeOut.setInterval(l_.SpinEdit_Timer4CurrLineCommTimeOut->value() * 1000);
 }
 
 void Runner::ActionSentCommandLineExecute() {

@@ -18,6 +18,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 
 namespace keldrin {
@@ -52,6 +53,7 @@ struct RunnerLinks {
     QProgressBar* JvSpecialProgress1 = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
     QCheckBox* chkBox_BypassWrongAnswer = nullptr;
+    QSpinBox* SpinEdit_Timer4CurrLineCommTimeOut = nullptr;  // hidden, seconds
     QTimer* Timer4OFF = nullptr;
     StatusPanels* SBar = nullptr;
     StatusPanels* dfsStatusBar1 = nullptr;
@@ -101,6 +103,8 @@ class Runner : public QObject {
     void Timer_4ProgressTimer();
     void tmr4TimeCountTimer();
     void chkBox_BypassWrongAnswerClick();
+    // The answer timer's interval follows the hidden field (every wait sets its own first).
+    void SpinEdit_Timer4CurrLineCommTimeOutChange();
     // What the transmit routine does when it finds the port closed.
     void portNotOpen();
 

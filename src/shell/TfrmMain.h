@@ -98,6 +98,7 @@ class TfrmMain : public QMainWindow {
     ToggleSwitch* JvSwitch_CommPort = nullptr;
     ToggleSwitch* JvSwitch_CommPort_WAS = nullptr;  // hidden
     QPushButton* ButtonConfig2 = nullptr;           // "Config selected ComPort"
+    QLabel* lblDelayOnSent = nullptr;               // its caption, shown and hidden with it
     QSpinBox* SpinEdit_DelayOnSent = nullptr;       // pause after each sent line, ms
     QTableWidget* StringGrid1 = nullptr;
     QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table

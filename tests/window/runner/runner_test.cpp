@@ -445,6 +445,13 @@ class RunnerTest : public QObject {
         QVERIFY(alertTexts().contains("Please, open COM port first!"));
     }
 
+    void theHiddenTimeOutFieldSetsTheAnswerTimer() {
+        w->SpinEdit_Timer4CurrLineCommTimeOut->setValue(7);
+        QCOMPARE(run().Timer4CurrLineCommTimeOut.interval(), 7000);
+        w->SpinEdit_Timer4CurrLineCommTimeOut->setValue(1);
+        QCOMPARE(run().Timer4CurrLineCommTimeOut.interval(), 1000);
+    }
+
     void transmitLoggingChoicesWriteOneLinePerPass() {
         startDevice();
         w->RadioGroupTransmit->setItemIndex(2);
