@@ -4,6 +4,7 @@
 #include "runner/Runner.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +25,7 @@
 #include "runner/CommandTable.h"
 #include "runner/ProjectFile.h"
 #include "serial/SioComPort.h"
+#include "serial/discovery/TSioPortComboBox.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
 #include "widgets/RadioGroup.h"
@@ -443,6 +446,20 @@ class RunnerTest : public QObject {
         QCOMPARE(statuses(2), (QStringList{"Doing...", ""}));
         QCOMPARE(w->lblCurrentAction->text(), QStringLiteral("Current Action: Stopped"));
         QVERIFY(alertTexts().contains("Please, open COM port first!"));
+
+        // The run is over: its clock stops and stays stopped, also when the operator's port
+        // picker starts the status refresh again (leaving the picker does).
+        QVERIFY(!run().tmr4TimeCount.isActive());
+        QVERIFY(w->LCDLabel1->isHidden());
+        const QString abortCaption = w->btnAbort->text();
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(w->SioPortComboBox3, &leave);
+        QVERIFY(w->Timer4OFF->isActive());
+        QSignalSpy ticks(w->Timer4OFF, &QTimer::timeout);
+        QVERIFY(ticks.wait(10000));
+        QVERIFY(w->LCDLabel1->isHidden());
+        QCOMPARE(w->btnAbort->text(), abortCaption);
+        QVERIFY(!run().tmr4TimeCount.isActive());
     }
 
     void theHiddenTimeOutFieldSetsTheAnswerTimer() {
