@@ -4,15 +4,19 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <memory>
 #include <random>
@@ -418,6 +422,54 @@ class TerminalTest : public QObject {
         QVERIFY(waitForAccumulated(int(rx().RxAccumulator.size()) + 4));
         QTest::qWait(50);
         QCOMPARE(page().SynEditReceiving->line(0), QByteArray("next"));
+    }
+
+    void specialCharsAreMarkedOnlyWhileAskedForAndInTheFont() {
+        w->chkRemoveASCII_cntrlCharsRX->setChecked(true);  // trims the accumulator, not the view
+        const QByteArray block("A\tB C\r\n\0\x1b", 9);
+        deviceSends(block);
+        QVERIFY(pumpUntil([&] { return page().SynEditReceiving->lineCount() == 2; }, 10000));
+        ByteLinesView* view = page().SynEditReceiving;
+        auto shown = [&] { return view->document()->findBlockByNumber(1).text(); };
+        auto flags = [&] { return view->document()->defaultTextOption().flags(); };
+
+        // Unchecked: the bytes are kept, but no control character gets a mark.
+        QVERIFY(!page().chkBox_ShowSpecialChars->isChecked());
+        QCOMPARE(shown(), QStringLiteral("A\tB C"));
+        QVERIFY(!(flags() & QTextOption::ShowTabsAndSpaces));
+
+        page().chkBox_ShowSpecialChars->click();
+        const QString marked = shown();
+        QCOMPARE(marked.left(5), QStringLiteral("A") + QChar(0x2192) + QStringLiteral("B C"));
+        QCOMPARE(marked.size(), 9);  // one mark per byte
+        QVERIFY(flags() & QTextOption::ShowTabsAndSpaces);
+        QVERIFY(flags() & QTextOption::ShowLineAndParagraphSeparators);
+        QVERIFY(page().SynEditSending->document()->defaultTextOption().flags() &
+                QTextOption::ShowTabsAndSpaces);
+        // Every mark is a glyph of the window's own font (DejaVu Sans Mono), not a missing-glyph
+        // box, and the marks for TAB, CR, LF, NUL and ESC differ from each other.
+        const QFontMetrics metrics(view->font());
+        QCOMPARE(QFontInfo(view->font()).family(), QStringLiteral("DejaVu Sans Mono"));
+        QSet<QChar> marks;
+        for (int i : {1, 5, 6, 7, 8}) {
+            const QChar mark = marked.at(i);
+            QVERIFY2(mark.unicode() >= 0x80, qPrintable(QString::number(i)));
+            QVERIFY2(metrics.inFontUcs4(mark.unicode()),
+                     qPrintable(QString::number(mark.unicode(), 16)));
+            marks.insert(mark);
+        }
+        QCOMPARE(marks.size(), 5);
+        // Lines that arrive while it is checked are marked too; the bytes never change.
+        deviceSends("\r\n");
+        QVERIFY(pumpUntil([&] { return view->lineCount() == 3; }, 10000));
+        QCOMPARE(view->document()->findBlockByNumber(2).text(), marked.mid(5, 2));
+        QCOMPARE(view->line(1), block);
+
+        page().chkBox_ShowSpecialChars->click();
+        QCOMPARE(shown(), QStringLiteral("A\tB C"));
+        QCOMPARE(view->document()->findBlockByNumber(2).text(), QString());
+        QCOMPARE(view->line(2), QByteArray("\r\n"));
+        QVERIFY(!(flags() & QTextOption::ShowTabsAndSpaces));
     }
 
     void receiveTonesAndTrafficLog() {
