@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -183,6 +184,22 @@ void Runner::clearLineAndRowBar() {
     Timer_4Progress.stop();
 }
 
+void Runner::waitForOutputSent() {
+    // The abort operation that ends every run purges the transmit queue: at the end of a
+    // complete run that would cut off what the last rows sent without waiting for an answer.
+    // The wait lasts as long as the bytes need at the line's speed, and two seconds more.
+    serial::TSioComPort& port = *l_.port;
+    const std::uint32_t waiting = port.IsOpen() ? port.WaitingOutputCount() : 0;
+    if (waiting == 0) return;
+    const std::uint32_t baud = qMax<std::uint32_t>(port.ActualBaudRate(), 50);
+    const qint64 limitMs = 2000 + qint64(waiting) * 10 * 1000 / baud;
+    QElapsedTimer clock;
+    clock.start();
+    while (port.IsOpen() && port.WaitingOutputCount() > 0 && AbortFlag == 0 &&
+           clock.elapsed() < limitMs && !(l_.terminating && l_.terminating()))
+        WaitForEvents(10);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The abort operation
 
@@ -324,6 +341,7 @@ bool Runner::run() {
         if (!goOn) return false;
     }
 
+    waitForOutputSent();
     BitBtnAbortClick();
     showAlert(QStringLiteral("All your commands had been executed!... see you later..."));
     tmr4TimeCount.stop();

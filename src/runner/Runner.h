@@ -107,6 +107,8 @@ class Runner : public QObject {
     void SpinEdit_Timer4CurrLineCommTimeOutChange();
     // What the transmit routine does when it finds the port closed.
     void portNotOpen();
+    // Lets the bytes the run has sent leave the port before its end purges the queue.
+    void waitForOutputSent();
 
     // Where the Issue of a firmware row points: as written, else completed with the project's
     // folder. "\" separates folders as well as "/", and a Windows drive path is looked for by
