@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -455,7 +456,8 @@ TEST_F(DevSim, WithoutOnceServesTheNextClientRawFreeAndFresh) {
     // The answer reaches the port but is never read; the client also takes the port for
     // itself and leaves echo switched on, as a careless terminal program might.
     ASSERT_TRUE(client.send("E\r"));
-    std::this_thread::sleep_for(Ms(100));
+    pollfd answer{client.fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&answer, 1, 10000), 1) << "no answer came";
     ASSERT_EQ(::ioctl(client.fd(), TIOCEXCL), 0);
     termios t{};
     ASSERT_EQ(::tcgetattr(client.fd(), &t), 0);
@@ -466,7 +468,7 @@ TEST_F(DevSim, WithoutOnceServesTheNextClientRawFreeAndFresh) {
     // The device frees the port as soon as it has seen the client go (a client that reopens
     // within microseconds can still find it taken; Keldrin clears the flag itself on close).
     int exclusive = 1;
-    const auto deadline = Clock::now() + Ms(2000);
+    const auto deadline = Clock::now() + Ms(10000);
     while (exclusive != 0 && Clock::now() < deadline) {
         const int fd = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         ASSERT_GE(fd, 0);
