@@ -173,7 +173,7 @@ void Runner::endMelody() {
 }
 
 void Runner::clearLineAndRowBar() {
-    l_.port->PurgeTransmit();
+    if (!keepOutput_) l_.port->PurgeTransmit();
     l_.port->PurgeReceive();
     l_.communication->SynEditReceiving->clearLines();
     l_.receiver->LastRxBlock.clear();
@@ -184,13 +184,13 @@ void Runner::clearLineAndRowBar() {
     Timer_4Progress.stop();
 }
 
-void Runner::waitForOutputSent() {
+bool Runner::waitForOutputSent() {
     // The abort operation that ends every run purges the transmit queue: at the end of a
     // complete run that would cut off what the last rows sent without waiting for an answer.
     // The wait lasts as long as the bytes need at the line's speed, and two seconds more.
     serial::TSioComPort& port = *l_.port;
     const std::uint32_t waiting = port.IsOpen() ? port.WaitingOutputCount() : 0;
-    if (waiting == 0) return;
+    if (waiting == 0) return true;
     const std::uint32_t baud = qMax<std::uint32_t>(port.ActualBaudRate(), 50);
     const qint64 limitMs = 2000 + qint64(waiting) * 10 * 1000 / baud;
     QElapsedTimer clock;
@@ -198,6 +198,7 @@ void Runner::waitForOutputSent() {
     while (port.IsOpen() && port.WaitingOutputCount() > 0 && AbortFlag == 0 &&
            clock.elapsed() < limitMs && !(l_.terminating && l_.terminating()))
         WaitForEvents(10);
+    return !port.IsOpen() || port.WaitingOutputCount() == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -341,8 +342,11 @@ bool Runner::run() {
         if (!goOn) return false;
     }
 
-    waitForOutputSent();
+    // What has left the port must not be flushed after it either: a pseudo-terminal drops
+    // what its reader has not read yet.
+    keepOutput_ = waitForOutputSent();
     BitBtnAbortClick();
+    keepOutput_ = false;
     showAlert(QStringLiteral("All your commands had been executed!... see you later..."));
     tmr4TimeCount.stop();
     PumpOnce();

@@ -107,8 +107,9 @@ class Runner : public QObject {
     void SpinEdit_Timer4CurrLineCommTimeOutChange();
     // What the transmit routine does when it finds the port closed.
     void portNotOpen();
-    // Lets the bytes the run has sent leave the port before its end purges the queue.
-    void waitForOutputSent();
+    // Lets the bytes the run has sent leave the port before its end purges the queue; true
+    // when nothing is left waiting.
+    bool waitForOutputSent();
 
     // Where the Issue of a firmware row points: as written, else completed with the project's
     // folder. "\" separates folders as well as "/", and a Windows drive path is looked for by
@@ -120,6 +121,7 @@ class Runner : public QObject {
     static QByteArray checksumFromFileText(const QByteArray& text);
 
   private:
+    bool keepOutput_ = false;  // the end of a complete run: its output is not purged
     // Each returns false when the run has ended.
     bool run();
     bool commandRow(int r, const QByteArray& issue);
