@@ -187,12 +187,13 @@ void Runner::clearLineAndRowBar() {
 bool Runner::waitForOutputSent() {
     // The abort operation that ends every run purges the transmit queue: at the end of a
     // complete run that would cut off what the last rows sent without waiting for an answer.
-    // The wait lasts as long as the bytes need at the line's speed, and two seconds more.
+    // The wait lasts as long as the bytes need at the line's speed, and five seconds more for
+    // a reader that is slow to take them.
     serial::TSioComPort& port = *l_.port;
     const std::uint32_t waiting = port.IsOpen() ? port.WaitingOutputCount() : 0;
     if (waiting == 0) return true;
     const std::uint32_t baud = qMax<std::uint32_t>(port.ActualBaudRate(), 50);
-    const qint64 limitMs = 2000 + qint64(waiting) * 10 * 1000 / baud;
+    const qint64 limitMs = 5000 + qint64(waiting) * 10 * 1000 / baud;
     QElapsedTimer clock;
     clock.start();
     while (port.IsOpen() && port.WaitingOutputCount() > 0 && AbortFlag == 0 &&
