@@ -28,6 +28,8 @@ class QWidget;
 namespace keldrin {
 
 class BlinkingLabel;
+class CalculationsPage;
+class HexEditorPage;
 class CaptureSwitch;
 class CommandTable;
 class CommunicationPage;
@@ -48,6 +50,7 @@ class TSioPortComboBox;
 class TXComm;
 }  // namespace serial
 class ErrorLog;
+class FormSettings;
 class HintController;
 class StatusPanels;
 class TfrmAbout;
@@ -87,6 +90,7 @@ class TfrmMain : public QMainWindow {
     QGroupBox* GroupBox_CheckSum = nullptr;
     QLabel* lblExpectedCheckSum = nullptr;
     QLabel* lblRealCheckSum = nullptr;
+    QLabel* lblVerdict = nullptr;
     BlinkingLabel* JvBehaviorLabel = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
 
@@ -140,6 +144,8 @@ class TfrmMain : public QMainWindow {
     // --- the pages built by their subsystems -----------------------------------------------------
     CommunicationPage* communication = nullptr;  // "Communication"
     HexRecordPage* hexRecord = nullptr;          // "HEX Command CS"
+    CalculationsPage* calculations = nullptr;    // "Calculations"
+    HexEditorPage* hexEditor = nullptr;          // "HEXeditor"
 
     // --- the serial port and the terminal
     // ----------------------------------------------------------
@@ -173,6 +179,7 @@ class TfrmMain : public QMainWindow {
     QAction* MISettings = nullptr;  // Ctrl+S, in a menu that is never shown
 
     TfrmAbout* frmAbout = nullptr;
+    FormSettings* settings = nullptr;  // "Keldrin.xml": column widths and the form group
 
     // --- state ---------------------------------------------------------------------------------
     int StatusBarProgressFlag = 0;
@@ -183,6 +190,9 @@ class TfrmMain : public QMainWindow {
 
     CommandTable& table() { return *table_; }
     HintController& hints() { return *hints_; }
+    // The open and save dialogs' memory of their last choice.
+    FileDialogMemory& OpenDialog1();
+    FileDialogMemory& SaveDialog1();
     ErrorLog& errorLog() { return *errorLog_; }
 
     // --- handlers ------------------------------------------------------------------------------
