@@ -396,7 +396,8 @@ void TfrmMain::buildProjectPage() {
     CommPortStripLayout->addWidget(SpeedButtonCommPortOpenClose2);
     CommPortStripLayout->addWidget(ButtonConfig2);
     CommPortStripLayout->addStretch(1);
-    CommPortStripLayout->addWidget(new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort));
+    lblDelayOnSent = new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort);
+    CommPortStripLayout->addWidget(lblDelayOnSent);
     SpinEdit_DelayOnSent = named(new QSpinBox(Panel_CommPort), "SpinEdit_DelayOnSent");
     SpinEdit_DelayOnSent->setRange(0, 100000);
     SpinEdit_DelayOnSent->setValue(10);
@@ -590,6 +591,7 @@ void TfrmMain::buildRunner() {
     links.JvSpecialProgress1 = JvSpecialProgress1;
     links.Memo4Help = Memo4Help;
     links.chkBox_BypassWrongAnswer = chkBox_BypassWrongAnswer;
+    links.SpinEdit_Timer4CurrLineCommTimeOut = SpinEdit_Timer4CurrLineCommTimeOut;
     links.Timer4OFF = Timer4OFF;
     links.SBar = SBar;
     links.dfsStatusBar1 = dfsStatusBar1;
@@ -889,6 +891,7 @@ void TfrmMain::mnuSimplifiedClick() {
     Panel2->show();
     SBar->show();
     mnuSimplified->setChecked(true);
+    lblDelayOnSent->hide();
     SpinEdit_DelayOnSent->hide();
     SpeedButtonSave->hide();
     update();
@@ -904,6 +907,7 @@ void TfrmMain::mnuAdvancedModeClick() {
     Panel2->show();
     SBar->show();
     mnuAdvancedMode->setChecked(true);
+    lblDelayOnSent->show();
     SpinEdit_DelayOnSent->show();
     SpeedButtonSave->show();
     update();

@@ -104,6 +104,7 @@ class TfrmMain : public QMainWindow {
     ToggleSwitch* JvSwitch_CommPort = nullptr;
     ToggleSwitch* JvSwitch_CommPort_WAS = nullptr;  // hidden
     QPushButton* ButtonConfig2 = nullptr;           // "Config selected ComPort"
+    QLabel* lblDelayOnSent = nullptr;               // its caption, shown and hidden with it
     QSpinBox* SpinEdit_DelayOnSent = nullptr;       // pause after each sent line, ms
     QTableWidget* StringGrid1 = nullptr;
     QComboBox* cmbxFile = nullptr;            // the Type list over a Type cell

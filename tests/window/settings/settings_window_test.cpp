@@ -299,9 +299,11 @@ class SettingsWindowTest : public QObject {
         // "Auto Resize Columns" comes back down without sizing the columns on its own.
         QVERIFY(w->SpeedButton_Resize->isChecked());
         QCOMPARE(w->StringGrid1->columnWidth(0), 60);
+        // The field comes back after the timer's interval, and its change handler sets the
+        // interval from it (value x 1000 ms), as it does for the loop period.
         auto again = stored();
         QCOMPARE(again->readInteger(QStringLiteral("-----\\Timer4CurrLineCommTimeOut_Interval"), 0),
-                 4321);
+                 9000);
     }
 
     // Two windows (two instances) writing in turn leave one whole file; the last writer's.
