@@ -8,9 +8,21 @@
 #include "runner/CommandLine.h"
 #include "runner/ProductionFlow.h"
 #include "shell/Application.h"
+#include "shell/PortControl.h"
 #include "shell/TfrmMain.h"
 
 namespace keldrin {
+
+namespace {
+
+// The last line on standard error of an unattended run: where its summary is, so that a
+// production script can find it.
+int endUnattended(TfrmMain& window) {
+    std::fprintf(stderr, "%s\n", qPrintable(window.portControl->CommLogFileName));
+    return unattendedExitStatus(window.production->LastSummary);
+}
+
+}  // namespace
 
 int runProgram(Application& app) {
     Application::setApplicationName(QStringLiteral("Keldrin"));
@@ -22,8 +34,7 @@ int runProgram(Application& app) {
     if (window.AutoRunMode) {
         guarded("SpeedButton1Click", [&] { window.production->SpeedButton1Click(); });
         PumpOnce();
-        if (window.production->Finished)
-            return unattendedExitStatus(window.production->LastSummary);
+        if (window.production->Finished) return endUnattended(window);
         if (platform::isHeadless()) {
             // A missing firmware file or a project that did not load: with a window the operator
             // could still act, without one the line must hear of it.
@@ -32,8 +43,7 @@ int runProgram(Application& app) {
         }
     }
     const int status = app.exec();
-    if (window.AutoRunMode && window.production->Finished)
-        return unattendedExitStatus(window.production->LastSummary);
+    if (window.AutoRunMode && window.production->Finished) return endUnattended(window);
     return status;
 }
 

@@ -42,8 +42,10 @@
 #include "serial/discovery/TSioPortComboBox.h"
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
+#include "shell/HelpMenu.h"
 #include "shell/PortControl.h"
 #include "shell/TfrmAbout.h"
+#include "widgets/AppIcon.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
@@ -107,7 +109,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildRunner();
     buildPortControl();
 
+    setWindowIcon(AppIcon());
     frmAbout = new TfrmAbout(this);
+    helpMenu = new HelpMenu(frmAbout, this);
 
     setMinimumSize(670, 460);
     resize(908, 596 + menuBar()->sizeHint().height());
@@ -184,10 +188,13 @@ void TfrmMain::buildMenus() {
     addAction(MISettings);
 
     connectGuarded(MIExit, &QAction::triggered, this, "MIExitClick", [this] { MIExitClick(); });
-    connectGuarded(About1, &QAction::triggered, this, "About1Click", [this] { frmAbout->show(); });
-    connectGuarded(
-        OpenApplicationFolder1, &QAction::triggered, this, "OpenApplicationFolder1Click",
-        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(platform::programFolder())); });
+    connectGuarded(About1, &QAction::triggered, this, "About1Click",
+                   [this] { helpMenu->About1Click(); });
+    connectGuarded(Versions1, &QAction::triggered, this, "Versions1Click",
+                   [this] { helpMenu->Versions1Click(); });
+    connectGuarded(OpenApplicationFolder1, &QAction::triggered, this,
+                   "OpenApplicationFolder1Click",
+                   [this] { helpMenu->OpenApplicationFolder1Click(); });
     connectGuarded(mnuDefault, &QAction::triggered, this, "mnuDefaultClick",
                    [this] { mnuDefaultClick(); });
     connectGuarded(mnuSimplified, &QAction::triggered, this, "mnuSimplifiedClick",

@@ -48,6 +48,7 @@ class TSioPortComboBox;
 class TXComm;
 }  // namespace serial
 class ErrorLog;
+class HelpMenu;
 class HintController;
 class StatusPanels;
 class TfrmAbout;
@@ -172,6 +173,7 @@ class TfrmMain : public QMainWindow {
     QAction* MISettings = nullptr;  // Ctrl+S, in a menu that is never shown
 
     TfrmAbout* frmAbout = nullptr;
+    HelpMenu* helpMenu = nullptr;  // About, Versions, Open Application Folder
 
     // --- state ---------------------------------------------------------------------------------
     int StatusBarProgressFlag = 0;
