@@ -8,8 +8,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "program and test devices on a serial port")
 set(CPACK_PACKAGE_DESCRIPTION
     "Keldrin sends firmware and commands to devices on a serial port and checks their answers.\n"
-    "An operator loads a project and presses \"Program\"; a production line runs\n"
-    "\"keldrin PORT PROJECT.cmd\" unattended. It also offers a serial terminal, a port\n"
+    "An operator loads a project and presses Program; a production line runs\n"
+    "keldrin PORT PROJECT.cmd unattended. It also offers a serial terminal, a port\n"
     "status report, an Intel HEX record editor and number converters. keldrin-devsim, a\n"
     "simulated device on a pseudo-terminal, comes with it.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
