@@ -137,7 +137,8 @@ std::string filesFolder() {
         exe.resize(static_cast<std::size_t>(n));
         const std::size_t slash = exe.rfind('/');
         const std::string dir = slash == std::string::npos ? "." : exe.substr(0, slash);
-        if (::access(dir.c_str(), W_OK) == 0) return dir;
+        const bool systemFolder = dir.rfind("/usr/", 0) == 0 || dir == "/bin" || dir == "/sbin";
+        if (!systemFolder && ::access(dir.c_str(), W_OK) == 0) return dir;
     }
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* user = std::getenv("HOME");

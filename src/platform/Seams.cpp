@@ -165,10 +165,14 @@ void setInstanceStore(std::unique_ptr<InstanceStore> s) {
 QString ChooseFilesFolder(const QString& keldrinHome, const QString& programDir,
                           bool programDirWritable, const QString& xdgDataHome,
                           const QString& home) {
+    // A system folder is never the program's own, not even for root, who may write there.
+    const bool systemFolder = programDir.startsWith(QLatin1String("/usr/")) ||
+                              programDir == QLatin1String("/bin") ||
+                              programDir == QLatin1String("/sbin");
     QString folder;
     if (!keldrinHome.isEmpty())
         folder = keldrinHome;
-    else if (programDirWritable)
+    else if (programDirWritable && !systemFolder)
         folder = programDir;
     else if (xdgDataHome.startsWith(QLatin1Char('/')))
         folder = xdgDataHome + QStringLiteral("/keldrin");

@@ -92,8 +92,9 @@ void setInstanceStore(std::unique_ptr<InstanceStore> s);
 // The folder where the program keeps its files (settings, run summaries, capture logs, the error
 // log and its screenshots, the port map), without a trailing slash. The one place that decides
 // it: the folder named by KELDRIN_HOME when that is set; else the program's own folder when it
-// can be written to (a build tree, a copy in the user's folder); else $XDG_DATA_HOME/keldrin
-// (~/.local/share/keldrin), created on first use.
+// can be written to (a build tree, a copy in the user's folder) and is not a system folder
+// (/usr/..., /bin, /sbin); else $XDG_DATA_HOME/keldrin (~/.local/share/keldrin), created on
+// first use.
 QString programFolder();
 void setProgramFolder(const QString& folder);  // empty: back to the real one
 // The rule above as a pure function; `xdgDataHome` is ignored unless it is an absolute path.

@@ -61,7 +61,8 @@ QString UsageText() {
         "capture logs, the error log (_errors_log.txt) with its screenshots and the port map\n"
         "(Keldrin.ports) live in one folder:\n"
         "  $KELDRIN_HOME when it is set;\n"
-        "  else the program's own folder when it can be written to (a build tree);\n"
+        "  else the program's own folder when it can be written to and is not a system\n"
+        "  folder (a build tree);\n"
         "  else $XDG_DATA_HOME/keldrin (~/.local/share/keldrin), created on first use.\n"
         "KELDRIN_PORTS names another port map. The port map gives each COM number its\n"
         "device: lines such as COM3=/dev/ttyUSB0. See keldrin(1).\n");

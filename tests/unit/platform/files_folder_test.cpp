@@ -29,6 +29,14 @@ TEST(FilesFolder, KeldrinHomeThenAWritableProgramFolderThenXdgData) {
             << c.keldrinHome << " " << c.writable << " " << c.xdg;
 }
 
+TEST(FilesFolder, AnInstalledProgramRunByRootKeepsOutOfTheSystemFolders) {
+    for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin", "/sbin"})
+        EXPECT_EQ(ChooseFilesFolder("", dir, true, "", "/root").toStdString(),
+                  "/root/.local/share/keldrin")
+            << dir;
+    EXPECT_EQ(ChooseFilesFolder("/srv/k", "/usr/bin", true, "", "/root").toStdString(), "/srv/k");
+}
+
 TEST(QtMessages, QtsOwnChatterIsDroppedOursAndRealErrorsStay) {
     struct Case {
         QtMsgType type;
