@@ -52,10 +52,13 @@ QString UsageText() {
         "summary is the last line on standard error.\n"
         "\n"
         "Exit status of an unattended run:\n"
-        "  0  the summary's second line is \"OK\" or \"Sent\"\n"
-        "  1  a row failed, the device was pulled or the run was stopped\n"
-        "  2  the run could not start: arguments that cannot work, or a missing firmware or\n"
-        "     checksum file\n"
+        "  0  the run passed: the summary's second line is \"OK\" or \"Sent\", every row\n"
+        "     ran, and the device's checksum equals the expected one\n"
+        "  1  a row failed, the device was pulled, the run was stopped, or the checksums\n"
+        "     differ\n"
+        "  2  the run could not start: arguments that cannot work, a firmware or checksum\n"
+        "     file that is missing or unreadable, a project that does not load, or a port\n"
+        "     that cannot be opened\n"
         "\n"
         "Files: the settings (Keldrin.xml), the run summary (Keldrin-Comm<port>.log), the\n"
         "capture logs, the error log (_errors_log.txt) with its screenshots and the port map\n"
@@ -66,14 +69,6 @@ QString UsageText() {
         "  else $XDG_DATA_HOME/keldrin (~/.local/share/keldrin), created on first use.\n"
         "KELDRIN_PORTS names another port map. The port map gives each COM number its\n"
         "device: lines such as COM3=/dev/ttyUSB0. See keldrin(1).\n");
-}
-
-int unattendedExitStatus(const QByteArray& summary) {
-    const QList<QByteArray> lines = summary.split('\n');
-    // "\r\n<status>\r\n<checksum caption>": the status is the second of three lines.
-    if (lines.size() < 3) return 1;
-    const QByteArray status = lines.at(1).trimmed();
-    return status == "OK" || status == "Sent" ? 0 : 1;
 }
 
 }  // namespace keldrin

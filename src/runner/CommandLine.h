@@ -28,8 +28,4 @@ QString InformationRequested(const QStringList& arguments);
 QString UsageText();
 QString VersionText();  // "Keldrin 4.0.7 (build 420)"
 
-// The exit status of an unattended run from its summary: 0 when the summary's second line is
-// "OK" or "Sent", 1 otherwise.
-int unattendedExitStatus(const QByteArray& summary);
-
 }  // namespace keldrin
