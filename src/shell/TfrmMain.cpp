@@ -44,6 +44,7 @@
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
 #include "shell/FormSettings.h"
+#include "shell/HelpMenu.h"
 #include "shell/PortControl.h"
 #include "shell/TableEditing.h"
 #include "shell/TfrmAbout.h"
@@ -53,6 +54,7 @@
 #include "tools/CalculationsPage.h"
 #include "tools/HexEditorPage.h"
 #include "tools/HexRecordPage.h"
+#include "widgets/AppIcon.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
@@ -113,7 +115,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildRunner();
     buildPortControl();
 
+    setWindowIcon(AppIcon());
     frmAbout = new TfrmAbout(this);
+    helpMenu = new HelpMenu(frmAbout, this);
     settings = new FormSettings(*this);
     // Every width change is stored, all eight widths at once.
     connectGuarded(tableEditing, &TableEditing::StringGrid1ColWidthsChanged, this,
@@ -201,10 +205,13 @@ void TfrmMain::buildMenus() {
     addAction(MISettings);
 
     connectGuarded(MIExit, &QAction::triggered, this, "MIExitClick", [this] { MIExitClick(); });
-    connectGuarded(About1, &QAction::triggered, this, "About1Click", [this] { frmAbout->show(); });
-    connectGuarded(
-        OpenApplicationFolder1, &QAction::triggered, this, "OpenApplicationFolder1Click",
-        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(platform::programFolder())); });
+    connectGuarded(About1, &QAction::triggered, this, "About1Click",
+                   [this] { helpMenu->About1Click(); });
+    connectGuarded(Versions1, &QAction::triggered, this, "Versions1Click",
+                   [this] { helpMenu->Versions1Click(); });
+    connectGuarded(OpenApplicationFolder1, &QAction::triggered, this,
+                   "OpenApplicationFolder1Click",
+                   [this] { helpMenu->OpenApplicationFolder1Click(); });
     connectGuarded(mnuDefault, &QAction::triggered, this, "mnuDefaultClick",
                    [this] { mnuDefaultClick(); });
     connectGuarded(mnuSimplified, &QAction::triggered, this, "mnuSimplifiedClick",

@@ -52,6 +52,7 @@ class TXComm;
 class ErrorLog;
 class FilenameEdit;
 class FormSettings;
+class HelpMenu;
 class HintController;
 class TableEditing;
 class StatusPanels;
@@ -189,6 +190,7 @@ class TfrmMain : public QMainWindow {
 
     TfrmAbout* frmAbout = nullptr;
     FormSettings* settings = nullptr;  // "Keldrin.xml": column widths and the form group
+    HelpMenu* helpMenu = nullptr;  // About, Versions, Open Application Folder
 
     // --- state ---------------------------------------------------------------------------------
     int StatusBarProgressFlag = 0;

@@ -10,6 +10,8 @@ TEST_F(Unattended, APassingProjectWritesItsSummaryAndEndsWithZero) {
     const Result r = run({"3", exampleProject().toStdString()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readAll(summaryPath(3)), QByteArray("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
+    // Standard error names the summary for the production script, and says nothing else.
+    EXPECT_EQ(r.err, summaryPath(3).toStdString() + "\n");
     EXPECT_EQ(dev.stop(), 0);
     EXPECT_EQ(readAll(imagePath(3)), readAll(EXAMPLES_DIR "/board-data.txt"));
 }

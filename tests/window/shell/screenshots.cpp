@@ -1,10 +1,12 @@
 // Renders the main window offscreen in each mode and with each page in front, into the folder
-// given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
+// given as the first argument (docs/screenshots by default, see scripts/screenshots.sh), with
+// the About and Versions boxes; a second argument names the PNG file of the 256-pixel icon.
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -14,6 +16,8 @@
 #include "platform/FakeSeams.h"
 #include "platform/Seams.h"
 #include "shell/Application.h"
+#include "shell/HelpTexts.h"
+#include "shell/TfrmAbout.h"
 #include "shell/TfrmMain.h"
 #include "terminal/CommunicationPage.h"
 #include "tools/CalculationsPage.h"
@@ -22,6 +26,7 @@
 #include "widgets/ByteLinesView.h"
 #include "widgets/HexView.h"
 #include "widgets/RadioGroup.h"
+#include "widgets/AppIcon.h"
 
 using namespace keldrin;
 
@@ -79,6 +84,20 @@ int main(int argc, char** argv) {
     w.SpeedButton_ResizeClick();
     w.pcMain_PageControl->setCurrentIndex(w.tabIndexOf(QStringLiteral("Project")));
     ok &= save(QStringLiteral("project-loaded"));
+    // The Help menu's boxes: About (for the built program) and Versions.
+    platform::setProgramPath(QStringLiteral(KELDRIN_PATH));
+    w.frmAbout->show();
+    QTest::qWait(200);  // a few frames of the animation
+    ok &= w.frmAbout->grab().save(out + QStringLiteral("/about.png"));
+    w.frmAbout->hide();
+    QMessageBox versions(QMessageBox::Information, QStringLiteral("Keldrin"), VersionHistoryText(),
+                         QMessageBox::Ok);
+    versions.show();
+    QTest::qWait(50);
+    ok &= versions.grab().save(out + QStringLiteral("/versions.png"));
+    versions.hide();
+    // The 256-pixel icon installed beside the SVG.
+    if (argc > 2) ok &= AppIconImage(256).save(QString::fromLocal8Bit(argv[2]));
     w.close();
     return ok ? 0 : 1;
 }
