@@ -88,16 +88,37 @@ std::uint32_t TSioPortComboBox::EntryTag(int index) const {
     return itemData(index, Qt::UserRole).toUInt();
 }
 
+namespace {
+bool probing = true;
+}  // namespace
+
+void TSioPortComboBox::SetProbing(bool on) {
+    probing = on;
+}
+
+bool TSioPortComboBox::Probing() {
+    return probing;
+}
+
 void TSioPortComboBox::RefillList() {
+    // The free-only list cannot be drawn up without knowing who holds what.
+    refill(probing || (options_ & pcDisableOpen), false);
+}
+
+void TSioPortComboBox::refill(bool probe, bool keepShown) {
     // One reading of the map for the whole list: up to 255 numbers stay cheap.
     const int max = maxComPorts_;
-    const std::map<int, TSioPortState> states =
-        max > 0 ? ProbePorts(max, CurrentPortMap()) : std::map<int, TSioPortState>{};
+    const PortMapEntries map = max > 0 ? CurrentPortMap() : PortMapEntries{};
+    const std::map<int, TSioPortState> states = max <= 0 ? std::map<int, TSioPortState>{}
+                                                : probe  ? ProbePorts(max, map)
+                                                         : PresentPorts(max, map);
+    const int shown = keepShown && currentIndex() >= 0 ? EntryNumber(currentIndex()) : 0;
 
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     const QSignalBlocker quiet(this);  // a rebuild is no pick and no change of the user's
     clear();
+    int shownIndex = -1;
     for (int n = 1; n <= max; ++n) {
         const auto it = states.find(n);
         const TSioPortState state = it == states.end() ? psAbsent : it->second;
@@ -109,11 +130,18 @@ void TSioPortComboBox::RefillList() {
         else
             listed = state == psFree || state == psInUse;
         if (!listed) continue;
+        if (n == shown) shownIndex = count();
         const std::uint32_t tag = (static_cast<std::uint32_t>(state) << 16) | std::uint32_t(n);
         addItem(QStringLiteral("COM %1").arg(n), QVariant::fromValue<uint>(tag));
     }
-    setCurrentIndex(-1);
+    setCurrentIndex(shownIndex);
     setUpdatesEnabled(updates);
+}
+
+void TSioPortComboBox::showPopup() {
+    // The operator looks at the list: fresh states, the shown entry kept.
+    guarded("TSioPortComboBox.DropDown", [this] { refill(true, true); });
+    QComboBox::showPopup();
 }
 
 void TSioPortComboBox::SelectByNumber() {
@@ -173,7 +201,7 @@ void TSioPortComboBox::userPicked(int index) {
     } catch (...) {
         error = std::current_exception();
     }
-    RefillList();
+    refill(true, false);  // the operator picked: fresh states
     SelectByNumber();
     if (error) std::rethrow_exception(error);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The COM port picker: a drop-down list of the port numbers that exist on this computer, each
-// probed when the list is built; ports someone holds can be left out or drawn in grey. Picking
+// probed (without opening it) when the list is built or dropped down; ports someone holds can
+// be left out or drawn in grey. Picking
 // an entry sets the port number of the serial port object it serves.
 
 #include <QColor>
@@ -44,7 +45,14 @@ class TSioPortComboBox : public QComboBox {
     void SetSelectedComNumber(std::uint16_t number);
 
     // Probes COM 1 to MaxComPorts and lists them by the options; shows no entry afterwards.
+    // With probing off only whether each port exists is looked up (pcDisableOpen still probes).
     void RefillList();
+
+    // Whether the pickers of this program probe when their lists are rebuilt (on by default).
+    // An unattended run turns it off before its window is built: it needs no picker states.
+    // Showing the dropped-down list and a user's pick probe either way.
+    static void SetProbing(bool on);
+    static bool Probing();
     // Shows the entry of SelectedComNumber; without one, the first entry (taking its number),
     // or nothing (number 0) when the list is empty.
     void SelectByNumber();
@@ -69,12 +77,18 @@ class TSioPortComboBox : public QComboBox {
     // dropped-down list, nor away with the whole window).
     std::function<void(TSioPortComboBox* Sender)> OnExit;
 
+    // Drops the list down with fresh probe states; the shown entry stays.
+    void showPopup() override;
+
   protected:
     void changeEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void userPicked(int index);
+    // Rebuilds the entries, probing holders or only looking up which ports exist; shows the
+    // entry that was shown before when `keepShown` and it is still listed, else none.
+    void refill(bool probe, bool keepShown);
 
     QPointer<TSioComPort> comPort_;
     TSioPortCtlOptions options_ = pcCheckExist;
