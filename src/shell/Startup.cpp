@@ -7,7 +7,6 @@
 #include "platform/Seams.h"
 #include "runner/CommandLine.h"
 #include "runner/ProductionFlow.h"
-#include "serial/discovery/TSioPortComboBox.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
 
@@ -18,8 +17,6 @@ int runProgram(Application& app) {
     platform::setApplicationTitle(QStringLiteral("Keldrin"));
     const QStringList arguments = Application::arguments();
 
-    // An unattended run needs no picker states and opens only its own port: nothing probes.
-    serial::TSioPortComboBox::SetProbing(!parseCommandLine(arguments).autoRun());
     TfrmMain window(arguments);
     window.show();
     if (window.AutoRunMode) {

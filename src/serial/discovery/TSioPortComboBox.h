@@ -44,22 +44,18 @@ class TSioPortComboBox : public QComboBox {
     std::uint16_t SelectedComNumber() const { return selected_; }
     void SetSelectedComNumber(std::uint16_t number);
 
-    // Probes COM 1 to MaxComPorts and lists them by the options; shows no entry afterwards.
-    // With probing off only whether each port exists is looked up (pcDisableOpen still probes).
+    // Lists COM 1 to MaxComPorts by the options; shows no entry afterwards. Which ports exist
+    // is looked up now; who holds them (the probe) when an entry's state is first asked for or
+    // the list is dropped down, so a list that nobody looks at (an unattended run's) probes
+    // nothing. Only the free-only list (pcCheckExist with pcDisableOpen) probes at once.
     void RefillList();
-
-    // Whether the pickers of this program probe when their lists are rebuilt (on by default).
-    // An unattended run turns it off before its window is built: it needs no picker states.
-    // Showing the dropped-down list and a user's pick probe either way.
-    static void SetProbing(bool on);
-    static bool Probing();
     // Shows the entry of SelectedComNumber; without one, the first entry (taking its number),
     // or nothing (number 0) when the list is empty.
     void SelectByNumber();
 
     // Entry data: the tag is (probe state << 16) | port number.
     std::uint32_t EntryTag(int index) const;
-    std::uint16_t EntryNumber(int index) const { return EntryTag(index) & 0xFFFF; }
+    std::uint16_t EntryNumber(int index) const { return rawTag(index) & 0xFFFF; }
     TSioPortState EntryState(int index) const {
         return static_cast<TSioPortState>(EntryTag(index) >> 16);
     }
@@ -86,9 +82,15 @@ class TSioPortComboBox : public QComboBox {
 
   private:
     void userPicked(int index);
-    // Rebuilds the entries, probing holders or only looking up which ports exist; shows the
-    // entry that was shown before when `keepShown` and it is still listed, else none.
-    void refill(bool probe, bool keepShown);
+    // Rebuilds the entries; shows the entry that was shown before when `keepShown` and it is
+    // still listed, else none.
+    void refill(bool keepShown);
+    // Probes the listed ports once after a rebuild and puts their states into the tags.
+    void lookUpHolders();
+    std::uint32_t rawTag(int index) const;
+
+    PortMapEntries devices_;    // the map the list was built from
+    bool holdersKnown_ = true;  // the tags hold probe states, not only presence
 
     QPointer<TSioComPort> comPort_;
     TSioPortCtlOptions options_ = pcCheckExist;

@@ -145,6 +145,11 @@ std::set<dev_t> heldByOthers(const std::set<dev_t>& wanted, const std::string& p
         std::set<long> masters;
         while (const dirent* f = ::readdir(fds)) {
             if (f->d_name[0] == '.') continue;
+            // Device nodes live under /dev: the descriptor's link says so without a stat of
+            // every file, socket or pipe (a stat of a file on a hung network mount would wait).
+            char link[16];
+            const ssize_t n = ::readlinkat(::dirfd(fds), f->d_name, link, sizeof link);
+            if (n < 5 || std::string(link, 5) != "/dev/") continue;
             struct stat st {};
             // Follows the descriptor's link to the node: a stat, not an open.
             if (::fstatat(::dirfd(fds), f->d_name, &st, 0) != 0 || !S_ISCHR(st.st_mode)) continue;

@@ -61,6 +61,12 @@ int main(int argc, char** argv) {
         box.SetMaxComPorts(max);
         std::printf("RefillList, MaxComPorts %3d: %.3f ms (%d entries)\n", max,
                     msPerRound(rounds, [&] { box.RefillList(); }), box.count());
+        // What a drop-down costs: the rebuild and the probe of who holds the listed ports.
+        std::printf("RefillList and states, MaxComPorts %3d: %.3f ms\n", max,
+                    msPerRound(rounds, [&] {
+                        box.RefillList();
+                        (void)box.EntryState(0);
+                    }));
     }
     TXComm XComm1;
     const QString version = OsVersionText();
