@@ -82,8 +82,13 @@ class ProjectFile {
 
     QString ProjectFileName;  // full name of the current project; empty until loaded or saved
     QString ProjectFolder;    // folder of the last loaded project, without a trailing separator
+    // Why the last load stopped half way (a setting that is not a number); empty otherwise.
+    QString LoadError;
 
   private:
+    // A whole-number setting of the project; one that does not convert is reported (file,
+    // section and key) and raises EConvertError.
+    int numberSetting(const QString& section, const QString& key, const QString& defaultValue);
     void growToHoldRowSections();
     void setCaption();
 

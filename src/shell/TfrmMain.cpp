@@ -44,6 +44,10 @@
 #include "shell/ErrorLog.h"
 #include "shell/PortControl.h"
 #include "shell/TfrmAbout.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
+#include "terminal/Transmitter.h"
+#include "tools/HexRecordPage.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
@@ -51,10 +55,6 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include "widgets/ToggleSwitch.h"
-#include "terminal/CommunicationPage.h"
-#include "terminal/Receiver.h"
-#include "terminal/Transmitter.h"
-#include "tools/HexRecordPage.h"
 
 namespace keldrin {
 
@@ -275,6 +275,18 @@ void TfrmMain::buildOperatorPanel() {
         sums->addWidget(l);
     }
     column->addWidget(GroupBox_CheckSum);
+
+    // The last run's verdict, large, until the next run starts.
+    lblVerdict = named(new QLabel, "lblVerdict");
+    lblVerdict->setTextFormat(Qt::PlainText);
+    lblVerdict->setAlignment(Qt::AlignCenter);
+    lblVerdict->setWordWrap(true);
+    QFont verdict = huge;
+    verdict.setPointSizeF(huge.pointSizeF() * 1.4);
+    lblVerdict->setFont(verdict);
+    lblVerdict->setMinimumHeight(72);
+    lblVerdict->hide();
+    column->addWidget(lblVerdict);
     column->addStretch(1);
 
     Memo4Help = named(new QPlainTextEdit(Panel_Default), "Memo4Help");
@@ -936,7 +948,10 @@ void TfrmMain::buildPortControl() {
     links.closePort = [this] { portControl->ActionClosePortExecute(); };
     links.switchOn = [this] { portControl->JvSwitch_CommPort_WASOn(); };
     links.switchOff = [this] { portControl->JvSwitch_CommPort_WASOff(); };
-    links.commLogFileName = [this] { return portControl->CommLogFileName; };
+    links.lblVerdict = lblVerdict;
+    links.SpeedButton3 = SpeedButton3;
+    links.requestedPort = [this] { return int(SioPortComboBox3->SelectedComNumber()); };
+    links.portIsOpen = [this] { return SioComPort1->IsOpen(); };
     production = new ProductionFlow(std::move(links), this);
     connectGuarded(SpeedButton1, &QPushButton::clicked, this, "SpeedButton1Click",
                    [this] { production->SpeedButton1Click(); });

@@ -87,6 +87,7 @@ class TfrmMain : public QMainWindow {
     QGroupBox* GroupBox_CheckSum = nullptr;
     QLabel* lblExpectedCheckSum = nullptr;
     QLabel* lblRealCheckSum = nullptr;
+    QLabel* lblVerdict = nullptr;
     BlinkingLabel* JvBehaviorLabel = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
 
