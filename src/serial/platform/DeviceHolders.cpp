@@ -61,21 +61,26 @@ std::string lockNameOf(const std::string& path) {
 // The pid a UUCP lock file holds: ten blanks-padded decimal digits as a rule, or the old
 // binary form (four bytes); 0 when it says nothing readable.
 pid_t lockFilePid(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    long pid = 0;
-    std::size_t digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 10) {
-        pid = pid * 10 + (text[i++] - '0');
-        ++digits;
-    }
-    if (digits > 0) return static_cast<pid_t>(pid);
-    if (text.size() == sizeof(int)) {
+    const bool textual = std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\n';
+    });
+    if (!textual) {
+        if (text.size() != sizeof(int)) return 0;
         int binary = 0;
         std::copy(text.begin(), text.end(), reinterpret_cast<char*>(&binary));
         return binary > 0 ? static_cast<pid_t>(binary) : 0;
     }
-    return 0;
+    long pid = 0;
+    std::size_t digits = 0;
+    for (char c : text) {
+        if (c >= '0' && c <= '9' && digits < 10) {
+            pid = pid * 10 + (c - '0');
+            ++digits;
+        } else if (digits > 0) {
+            break;
+        }
+    }
+    return static_cast<pid_t>(pid);
 }
 
 bool processAlive(pid_t pid) {
