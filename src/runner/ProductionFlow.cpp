@@ -122,7 +122,9 @@ void ProductionFlow::SpeedButton1Click() {
             l_.mirrorPicker();
             PumpOnce();
             for (int i = 0; i < 3; ++i) PumpEvents();
-            l_.openPort();
+            // A port that does not open still goes on to "Program", which says so in the
+            // summary.
+            guarded("ActionOpenPortExecute", [this] { l_.openPort(); });
             PumpEvents();
         }
         PumpOnce();
@@ -163,15 +165,7 @@ void ProductionFlow::SpeedButton3Click() {
     // Whatever ends the run (a failed row, an abort, an error such as a pulled device or a
     // Time-Out that is not a number) the port is closed and the summary written; the error
     // still reaches the error log.
-    QString openError;
-    guarded("SpeedButton3Click", [&] {
-        try {
-            l_.switchOn();
-        } catch (const std::exception& e) {
-            openError = QString::fromLocal8Bit(e.what());
-            throw;
-        }
-    });
+    guarded("SpeedButton3Click", [this] { l_.switchOn(); });
     const bool started = l_.portIsOpen();
     if (started) {
         // Opening the port removed the file; it says "Doing..." again until the run ends.
@@ -200,6 +194,7 @@ void ProductionFlow::SpeedButton3Click() {
         LastExitStatus = passed ? RunExitPassed : RunExitFailed;
         showVerdict(passed, LastSummary);
     } else {
+        QString openError = l_.lastOpenError();
         if (openError.isEmpty()) openError = QStringLiteral("Can't open device COM%1").arg(port);
         LastSummary =
             "\r\n" + openError.toLatin1() + "\r\n" + l_.lblRealCheckSum->text().toLatin1();

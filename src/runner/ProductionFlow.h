@@ -46,6 +46,7 @@ struct ProductionLinks {
     // The port number chosen in the production picker (0: none).
     std::function<int()> requestedPort;
     std::function<bool()> portIsOpen;
+    std::function<QString()> lastOpenError;  // why the last open failed
 };
 
 // The run summary: an empty line, the Status of the last row from row 2 on whose Status is not

@@ -388,6 +388,7 @@ void Runner::rowFailure(int r) {
 
 void Runner::unreadableFile(int r, const QString& error) {
     setStatus(r, kNotReadable);
+    platform::ErrorBox(error);
     failureSignal(r);
     // The run ends here; the error reaches the error log and the run's caller aborts.
     throw EFOpenError(error.toStdString());

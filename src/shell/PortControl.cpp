@@ -126,7 +126,15 @@ void PortControl::openNow() {
     PumpOnce();
     PumpOnce();
     w_.receiver->ReceivedCharCount = 0;
-    if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
+    LastOpenError.clear();
+    try {
+        if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
+    } catch (const std::exception& e) {
+        // Kept for the run summary of a "Program" that could not start; the error itself goes
+        // on to the error log.
+        LastOpenError = QString::fromLocal8Bit(e.what());
+        throw;
+    }
     w_.ActionOpenPort->setEnabled(false);
     w_.ActionClosePort->setEnabled(true);
 }

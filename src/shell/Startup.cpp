@@ -45,8 +45,20 @@ int runProgram(Application& app) {
     platform::setApplicationTitle(QStringLiteral("Keldrin"));
     const QStringList arguments = Application::arguments();
 
+    // Watched from before the window exists: a signal during start-up waits in the pipe
+    // until the event loop, or a run's event pumping, reads it.
+    // The window's own creation pumps events; a signal read then is acted on once it exists.
+    TfrmMain* target = nullptr;
+    bool pending = false;
+    TerminationSignals terminationSignals([&target, &pending](int) {
+        if (target)
+            endInOrder(*target);
+        else
+            pending = true;
+    });
     TfrmMain window(arguments);
-    TerminationSignals terminationSignals([&window](int) { endInOrder(window); });
+    target = &window;
+    if (pending) endInOrder(window);
     window.show();
     // Every way out closes the window first, so that the instance is counted out.
     const auto leave = [&window](int status) {

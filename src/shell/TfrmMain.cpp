@@ -950,8 +950,13 @@ void TfrmMain::buildPortControl() {
     links.switchOff = [this] { portControl->JvSwitch_CommPort_WASOff(); };
     links.lblVerdict = lblVerdict;
     links.SpeedButton3 = SpeedButton3;
-    links.requestedPort = [this] { return int(SioPortComboBox3->SelectedComNumber()); };
+    // The port "Program" is asked for: the command line's, else the operator's pick.
+    links.requestedPort = [this] {
+        if (AutoRunMode && !CommandLinePort.isEmpty()) return CommandLinePort.toInt();
+        return int(SioPortComboBox3->SelectedComNumber());
+    };
     links.portIsOpen = [this] { return SioComPort1->IsOpen(); };
+    links.lastOpenError = [this] { return portControl->LastOpenError; };
     production = new ProductionFlow(std::move(links), this);
     connectGuarded(SpeedButton1, &QPushButton::clicked, this, "SpeedButton1Click",
                    [this] { production->SpeedButton1Click(); });
