@@ -42,6 +42,7 @@
 #include "serial/discovery/TSioPortComboBox.h"
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
+#include "shell/FormSettings.h"
 #include "shell/PortControl.h"
 #include "shell/TfrmAbout.h"
 #include "terminal/CommunicationPage.h"
@@ -108,6 +109,17 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildPortControl();
 
     frmAbout = new TfrmAbout(this);
+    settings = new FormSettings(*this);
+    // STAND-IN for StringGrid1ColWidthsChanged, the one place a column width change is reported:
+    // until it exists, the header's own signal reports the changes here.
+    connectGuarded(StringGrid1->horizontalHeader(), &QHeaderView::sectionResized, this,
+                   "StringGrid1ColWidthsChanged", [this](int column, int, int) {
+                       // The stretched last column follows the window, not the operator.
+                       if (column == kCommandColumnCount - 1 &&
+                           StringGrid1->horizontalHeader()->stretchLastSection())
+                           return;
+                       settings->saveColumnWidths();
+                   });
 
     setMinimumSize(670, 460);
     resize(908, 596 + menuBar()->sizeHint().height());
@@ -118,6 +130,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+    settings->saveFormGroup();  // does nothing when the close saved it already
     qApp->removeEventFilter(hints_);
     setErrorTrap(nullptr);
 }
@@ -687,10 +700,12 @@ void TfrmMain::FormCreate() {
     SBar->setPanelText(7, QStringLiteral("Current Commands File: \"blank\""));
     table_->writeHeaderRow();
     // Until widths are stored, every column starts wide enough for its header.
+    SetGridTag(StringGrid1, kGridTagRestoringWidths);
     const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
     for (int c = 0; c < kCommandColumnCount; ++c)
         StringGrid1->setColumnWidth(
             c, qMax(40, headerMetrics.horizontalAdvance(table_->cell(c, 0)) + 24));
+    settings->readColumnWidths();
     SpeedButton_ResizeClick();
     mnuShowHint->setChecked(true);
     hints_->setShowHint(true);
@@ -709,6 +724,14 @@ void TfrmMain::FormCreate() {
         PumpOnce();
     }
     SelectCommPortQuantity1Click();
+}
+
+FileDialogMemory& TfrmMain::OpenDialog1() {
+    return *openDialogMemory_;
+}
+
+FileDialogMemory& TfrmMain::SaveDialog1() {
+    return *saveDialogMemory_;
 }
 
 void TfrmMain::FormActivate() {
