@@ -1,7 +1,11 @@
 // `keldrin <port> <project>` as a production line calls it: the built program, offscreen,
 // against keldrin-devsim, judged by its exit status and the run summary file beside it.
 
+#include <pty.h>
+#include <unistd.h>
+
 #include "UnattendedFixture.h"
+#include "support/OpenCounter.h"
 
 using keldrin::testkit::readAll;
 
@@ -98,4 +102,39 @@ TEST_F(Unattended, FourInstancesOnFourPortsKeepApart) {
     for (auto& d : devices) EXPECT_EQ(d->stop(), 0);
     for (int com : {11, 12, 13, 14})
         EXPECT_EQ(readAll(imagePath(com)), readAll(EXAMPLES_DIR "/board-data.txt")) << com;
+}
+
+TEST_F(Unattended, ARunOpensOnlyItsOwnDevice) {
+    auto& dev = device(2);
+    // Two more boards on the same computer, whose lines this run must leave alone: every open
+    // raises DTR and RTS, which resets many boards.
+    struct Pty {
+        int master = -1, slave = -1;
+        std::string path;
+        Pty() {
+            char name[256] = {};
+            if (openpty(&master, &slave, name, nullptr, nullptr) == 0) path = name;
+        }
+        ~Pty() {
+            ::close(master);
+            ::close(slave);
+        }
+    } one, three;
+    ASSERT_FALSE(one.path.empty());
+    ASSERT_FALSE(three.path.empty());
+    {
+        QFile map(QString::fromStdString(ports));
+        ASSERT_TRUE(map.open(QIODevice::Append));
+        map.write(QByteArray("COM1=") + one.path.c_str() + "\nCOM3=" + three.path.c_str() + "\n");
+    }
+    const QString project = dir.filePath("who.cmd");
+    writeFile(project, projectText({{"who", "Command", "ID!", "OK", "ERR", "2"}}));
+
+    keldrin::testkit::OpenCounter opens({one.path, dev.devicePath(), three.path});
+    ASSERT_TRUE(opens.ok());
+    const Result r = run({"2", project.toStdString()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(opens.opens(one.path), 0);
+    EXPECT_EQ(opens.opens(three.path), 0);
+    EXPECT_GE(opens.opens(dev.devicePath()), 1);
 }
