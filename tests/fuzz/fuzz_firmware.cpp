@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray csRecord = CompleteHexRecord(":0300000312" + expected);
     FUZZ_CHECK(csRecord.startsWith(":0300000312"));
     if (expected.size() == 4 && isHex(expected)) {
-        FUZZ_CHECK(csRecord.size() == 15);
-        FUZZ_CHECK(csRecord.left(13) == ":0300000312" + expected.toUpper());
+        FUZZ_CHECK(csRecord.size() == 17);
+        FUZZ_CHECK(csRecord.left(15) == ":0300000312" + expected.toUpper());
         FUZZ_CHECK(byteSum(csRecord.mid(1)) == 0);
     }
     return 0;
