@@ -39,9 +39,18 @@ for h in "${harnesses[@]}"; do
 done
 for i in "${!pids[@]}"; do wait "${pids[$i]}" || failed+=("${names[$i]}"); done
 
+# One line per harness: executions, speed, code coverage (edges) and features, corpus size.
 for h in "${harnesses[@]}"; do
-  printf '%-22s %s\n' "$h" "$(grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' \
-    "build-fuzz/logs/$h.log" | tail -1)"
+  awk -v h="$h" '
+    /^#[0-9]+/ && /cov: / { last = $0 }
+    /^stat::number_of_executed_units/ { runs = $2 }
+    /^stat::average_exec_per_sec/ { speed = $2 }
+    END {
+      match(last, /cov: [0-9]+/); cov = substr(last, RSTART + 5, RLENGTH - 5)
+      match(last, /ft: [0-9]+/); ft = substr(last, RSTART + 4, RLENGTH - 4)
+      match(last, /corp: [0-9]+\/[0-9]+[a-zA-Z]*/); corp = substr(last, RSTART + 6, RLENGTH - 6)
+      printf "%-22s %9s runs %6s/s  cov %5s  ft %6s  corpus %s\n", h, runs, speed, cov, ft, corp
+    }' "build-fuzz/logs/$h.log"
 done
 if [ ${#failed[@]} -gt 0 ]; then
   for h in "${failed[@]}"; do
