@@ -28,12 +28,5 @@ QString unattendedArgumentProblem(const CommandLine& line) {
     return QString();
 }
 
-int unattendedExitStatus(const QByteArray& summary) {
-    const QList<QByteArray> lines = summary.split('\n');
-    // "\r\n<status>\r\n<checksum caption>": the status is the second of three lines.
-    if (lines.size() < 3) return 1;
-    const QByteArray status = lines.at(1).trimmed();
-    return status == "OK" || status == "Sent" ? 0 : 1;
-}
 
 }  // namespace keldrin

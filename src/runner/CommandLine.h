@@ -21,8 +21,4 @@ CommandLine parseCommandLine(const QStringList& arguments);
 // the port must be a decimal COM number from 1 to 255 and the project a readable file.
 QString unattendedArgumentProblem(const CommandLine& line);
 
-// The exit status of an unattended run from its summary: 0 when the summary's second line is
-// "OK" or "Sent", 1 otherwise.
-int unattendedExitStatus(const QByteArray& summary);
-
 }  // namespace keldrin

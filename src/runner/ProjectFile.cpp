@@ -5,6 +5,7 @@
 #include <QSpinBox>
 #include <QWidget>
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/Convert.h"
 #include "platform/Errors.h"
@@ -164,8 +165,9 @@ bool ProjectFile::ActionOpenCommandSetExecute() {
         for (int c = colName; c <= colStatus; ++c) readCell(c, r);
     for (int r = 1; r <= n; ++r) readCell(colTimeOut, r);
 
+    LoadError.clear();
     p_.SpinEdit_DelayOnSent->setValue(
-        StrToInt(ReadProjectValue(fileName, kSpecialSettings, kDelayKey, QStringLiteral("10"))));
+        numberSetting(kSpecialSettings, kDelayKey, QStringLiteral("10")));
 
     if (p_.SioComPort1->IsOpen()) {
         p_.SioComPort1->Close();
@@ -188,13 +190,30 @@ bool ProjectFile::ActionOpenCommandSetExecute() {
     return true;
 }
 
+int ProjectFile::numberSetting(const QString& section, const QString& key,
+                               const QString& defaultValue) {
+    const QString text = ReadProjectValue(ProjectFileName, section, key, defaultValue);
+    try {
+        return StrToInt(text);
+    } catch (const EConvertError& e) {
+        // The load stops here with the table half applied; the operator, or the production
+        // line, must know that this project did not load.
+        LoadError = QStringLiteral("The project %1 did not load: [%2] %3 is not a number (%4)")
+                        .arg(ProjectFileName, section, key, QString::fromLocal8Bit(e.what()));
+        if (p_.autoRunMode())
+            std::fprintf(stderr, "keldrin: %s\n", LoadError.toLocal8Bit().constData());
+        else
+            platform::ErrorBox(LoadError);
+        throw;
+    }
+}
+
 void ProjectFile::ActionReadCommPortSetExecute() {
     using namespace serial;
     TSioComPort& port = *p_.SioComPort1;
     // Each setting goes to the port as soon as it is read: a bad one leaves the earlier ones.
     const auto read = [&](const char* key) {
-        return StrToInt(
-            ReadProjectValue(ProjectFileName, kPortSettings, QString::fromLatin1(key), QString()));
+        return numberSetting(kPortSettings, QString::fromLatin1(key), QString());
     };
     port.SetBaudRate(Ordinal(read("ComPort_BaudRate"), brUser + 1, br115200));
     port.SetDatabits(Ordinal(read("ComPort_Databits"), db8 + 1, db8));

@@ -40,6 +40,7 @@ QString FileTitle(const QString& path);
 struct FileDialogMemory {
     QString FileName;
     int FilterIndex = 1;  // 1-based
+    QString InitialDir;   // kept across runs with the window's settings
 };
 
 // What the project actions work on; every pointer and function must be set.
@@ -82,8 +83,13 @@ class ProjectFile {
 
     QString ProjectFileName;  // full name of the current project; empty until loaded or saved
     QString ProjectFolder;    // folder of the last loaded project, without a trailing separator
+    // Why the last load stopped half way (a setting that is not a number); empty otherwise.
+    QString LoadError;
 
   private:
+    // A whole-number setting of the project; one that does not convert is reported (file,
+    // section and key) and raises EConvertError.
+    int numberSetting(const QString& section, const QString& key, const QString& defaultValue);
     void growToHoldRowSections();
     void setCaption();
 

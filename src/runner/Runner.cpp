@@ -19,19 +19,20 @@
 #include "logging/LogFiles.h"
 #include "platform/Convert.h"
 #include "platform/EventPump.h"
+#include "platform/FileRead.h"
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "runner/CommandTable.h"
 #include "serial/SioComPort.h"
-#include "widgets/BalloonHint.h"
-#include "widgets/ByteLinesView.h"
-#include "widgets/RadioGroup.h"
-#include "widgets/StatusPanels.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/TextCodec.h"
 #include "terminal/Transmitter.h"
 #include "tools/HexRecordPage.h"
+#include "widgets/BalloonHint.h"
+#include "widgets/ByteLinesView.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusPanels.h"
 
 namespace keldrin {
 
@@ -40,6 +41,7 @@ namespace {
 const QByteArray kDoing = "Doing...";
 const QByteArray kSent = "Sent";
 const QByteArray kOk = "OK";
+const QByteArray kNotReadable = "file not readable";
 
 QByteArray latin(const QString& s) {
     return s.toLatin1();
@@ -212,8 +214,9 @@ void Runner::btnGoClick() {
         bool& flag;
         ~Done() { flag = false; }
     } done{running_};
+    LastRunCompleted = false;
     try {
-        run();
+        LastRunCompleted = run();
     } catch (...) {
         // The error goes on to the error log; the window is left idle, not with the abort
         // button up, so that "Program" and unattended runs can finish.
@@ -261,6 +264,7 @@ bool Runner::run() {
         PumpOnce();
     }
     CurrentStatusText.clear();
+    ReportedChecksum.clear();
     PumpOnce();
     l_.SBar->setPanelText(7, QStringLiteral("0%"));
 
@@ -378,6 +382,19 @@ bool Runner::sendAndVerify(int r, const QByteArray& issue) {
 }
 
 void Runner::rowFailure(int r) {
+    failureSignal(r);
+    BitBtnAbortClick();
+}
+
+void Runner::unreadableFile(int r, const QString& error) {
+    setStatus(r, kNotReadable);
+    platform::ErrorBox(error);
+    failureSignal(r);
+    // The run ends here; the error reaches the error log and the run's caller aborts.
+    throw EFOpenError(error.toStdString());
+}
+
+void Runner::failureSignal(int r) {
     PumpOnce();
     l_.table->setCell(colRealTime, r, QString::number(elapsedSeconds));
     for (unsigned f = 700; f <= 780; f += 20) platform::Beep(f, 80);
@@ -388,7 +405,6 @@ void Runner::rowFailure(int r) {
     PumpOnce();
     showAlert(QStringLiteral("Error!"));
     PumpEvents();
-    BitBtnAbortClick();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -465,6 +481,7 @@ bool Runner::verifiedWait() {
                 Timer_4Progress.stop();
                 setRowBar(100);
                 checksumDone_ = true;
+                ReportedChecksum = excerpt.right(4);
                 return true;
             }
             // An incomplete report keeps the wait alive only while the device goes on sending:
@@ -563,9 +580,10 @@ bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
         setStatus(r, "file not exist");
         return false;
     }
-    QFile firmware(path);
     QByteArray content;
-    if (firmware.open(QIODevice::ReadOnly)) content = firmware.readAll();
+    QString readError;
+    // A file that is there but cannot be read must not pass as an empty one.
+    if (!TryReadWholeFile(path, content, &readError)) unreadableFile(r, readError);
     content = Trim(content);
     comm.SynEditSending->setPlainText(QString::fromLatin1(content));
     RowAck = latin(trimControls(t.cell(colAck, r)));
@@ -580,9 +598,8 @@ bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
         CurrentStatusText = "file not exist";
         return false;
     }
-    QFile chkFile(chk);
     QByteArray chkText;
-    if (chkFile.open(QIODevice::ReadOnly)) chkText = chkFile.readAll();
+    if (!TryReadWholeFile(chk, chkText, &readError)) unreadableFile(r, readError);
     // Lines joined by CR LF, as the memo gives them back.
     QByteArray joined = chkText;
     joined.replace("\r\n", "\n");

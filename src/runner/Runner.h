@@ -84,6 +84,8 @@ class Runner : public QObject {
     QDateTime RunStartTime;
     QString AlertText;
     QByteArray ExpectedChecksum;
+    // The four digits of the device's checksum report, once a whole report came in this run.
+    QByteArray ReportedChecksum;
 
     QTimer tmr4TimeCount;  // elapsed whole seconds of the run, counted in `elapsedSeconds`
     int elapsedSeconds = 0;
@@ -91,6 +93,8 @@ class Runner : public QObject {
     QTimer Timer4CurrLineCommTimeOut;
 
     bool isRunning() const { return running_; }
+    // The last run went through every row (no failure, abort or error ended it).
+    bool LastRunCompleted = false;
 
     // Handlers.
     void btnGoClick();
@@ -126,6 +130,9 @@ class Runner : public QObject {
     bool fileRow(int r, const QByteArray& type, const QByteArray& issue);
     bool sendAndVerify(int r, const QByteArray& issue);
     void rowFailure(int r);
+    // The error melody and alert of a failed row, without the abort.
+    void failureSignal(int r);
+    [[noreturn]] void unreadableFile(int r, const QString& error);
     void startRowBar(int r);
     void setStatus(int r, const QByteArray& status, bool alsoCurrent = true);
     QByteArray status(int r) const;

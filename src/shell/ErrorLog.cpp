@@ -85,7 +85,9 @@ QString ErrorLog::logPath() const {
 }
 
 QString ErrorLog::screenshotFolder() const {
-    return platform::programFolder() + QLatin1Char('/') + platform::programBaseName();
+    // Not the program's own name: the program file of that name sits in the same folder.
+    return platform::programFolder() + QLatin1Char('/') + platform::programBaseName() +
+           QStringLiteral("-errors");
 }
 
 QByteArray ErrorLog::headerBlock() {

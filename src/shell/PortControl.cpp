@@ -13,18 +13,19 @@
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
 #include "platform/Seams.h"
+#include "runner/ProductionFlow.h"
 #include "runner/Runner.h"
 #include "serial/SioComPort.h"
 #include "serial/discovery/PortStatusReport.h"
 #include "serial/discovery/TSioPortComboBox.h"
 #include "serial/discovery/TXComm.h"
 #include "shell/TfrmMain.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
 #include "widgets/LedLamp.h"
 #include "widgets/StatusPanels.h"
 #include "widgets/TerminalView.h"
 #include "widgets/ToggleSwitch.h"
-#include "terminal/CommunicationPage.h"
-#include "terminal/Receiver.h"
 
 namespace keldrin {
 
@@ -125,7 +126,15 @@ void PortControl::openNow() {
     PumpOnce();
     PumpOnce();
     w_.receiver->ReceivedCharCount = 0;
-    if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
+    LastOpenError.clear();
+    try {
+        if (!w_.SioComPort1->IsOpen()) w_.SioComPort1->Open();
+    } catch (const std::exception& e) {
+        // Kept for the run summary of a "Program" that could not start; the error itself goes
+        // on to the error log.
+        LastOpenError = QString::fromLocal8Bit(e.what());
+        throw;
+    }
     w_.ActionOpenPort->setEnabled(false);
     w_.ActionClosePort->setEnabled(true);
 }
@@ -213,7 +222,11 @@ void PortControl::Timer4OFFTimer() {
     w_.btnAbort->setText(QStringLiteral("Cancel - ") + elapsed);
     w_.LCDLabel1->setText(elapsed);
     w_.LCDLabel1->show();
-    if (w_.SioPortComboBox3->SelectedComNumber() != 0) w_.SpeedButton3->setEnabled(true);
+    // "Program" stays disabled while a run is going; a press would close the port under it.
+    if (w_.runner->isRunning() || (w_.production && w_.production->Running))
+        w_.SpeedButton3->setEnabled(false);
+    else if (w_.SioPortComboBox3->SelectedComNumber() != 0)
+        w_.SpeedButton3->setEnabled(true);
     PumpOnce();
     if (w_.JvSwitch_CommPort->isChecked() != w_.SpeedButtonCommPortOpenClose->isChecked()) {
         switchBusy_ = true;

@@ -38,6 +38,9 @@ class PortControl : public QObject {
     QString PortStateWord;
     // Where "Program" writes its run summary: beside the program, named after the title.
     QString CommLogFileName;
+    // Why the last attempt to open the port failed ("Can't open device COM3"); empty after an
+    // open that worked.
+    QString LastOpenError;
 
     void SpeedButtonCommPortOpenCloseClick();
     void JvSwitch_CommPort_WASOn();

@@ -42,8 +42,13 @@
 #include "serial/discovery/TSioPortComboBox.h"
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
+#include "shell/FormSettings.h"
 #include "shell/PortControl.h"
 #include "shell/TfrmAbout.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
+#include "terminal/Transmitter.h"
+#include "tools/HexRecordPage.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
@@ -51,10 +56,6 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include "widgets/ToggleSwitch.h"
-#include "terminal/CommunicationPage.h"
-#include "terminal/Receiver.h"
-#include "terminal/Transmitter.h"
-#include "tools/HexRecordPage.h"
 
 namespace keldrin {
 
@@ -108,6 +109,17 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildPortControl();
 
     frmAbout = new TfrmAbout(this);
+    settings = new FormSettings(*this);
+    // STAND-IN for StringGrid1ColWidthsChanged, the one place a column width change is reported:
+    // until it exists, the header's own signal reports the changes here.
+    connectGuarded(StringGrid1->horizontalHeader(), &QHeaderView::sectionResized, this,
+                   "StringGrid1ColWidthsChanged", [this](int column, int, int) {
+                       // The stretched last column follows the window, not the operator.
+                       if (column == kCommandColumnCount - 1 &&
+                           StringGrid1->horizontalHeader()->stretchLastSection())
+                           return;
+                       settings->saveColumnWidths();
+                   });
 
     setMinimumSize(670, 460);
     resize(908, 596 + menuBar()->sizeHint().height());
@@ -118,6 +130,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+    settings->saveFormGroup();  // does nothing when the close saved it already
     qApp->removeEventFilter(hints_);
     setErrorTrap(nullptr);
 }
@@ -275,6 +288,18 @@ void TfrmMain::buildOperatorPanel() {
         sums->addWidget(l);
     }
     column->addWidget(GroupBox_CheckSum);
+
+    // The last run's verdict, large, until the next run starts.
+    lblVerdict = named(new QLabel, "lblVerdict");
+    lblVerdict->setTextFormat(Qt::PlainText);
+    lblVerdict->setAlignment(Qt::AlignCenter);
+    lblVerdict->setWordWrap(true);
+    QFont verdict = huge;
+    verdict.setPointSizeF(huge.pointSizeF() * 1.4);
+    lblVerdict->setFont(verdict);
+    lblVerdict->setMinimumHeight(72);
+    lblVerdict->hide();
+    column->addWidget(lblVerdict);
     column->addStretch(1);
 
     Memo4Help = named(new QPlainTextEdit(Panel_Default), "Memo4Help");
@@ -675,10 +700,12 @@ void TfrmMain::FormCreate() {
     SBar->setPanelText(7, QStringLiteral("Current Commands File: \"blank\""));
     table_->writeHeaderRow();
     // Until widths are stored, every column starts wide enough for its header.
+    SetGridTag(StringGrid1, kGridTagRestoringWidths);
     const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
     for (int c = 0; c < kCommandColumnCount; ++c)
         StringGrid1->setColumnWidth(
             c, qMax(40, headerMetrics.horizontalAdvance(table_->cell(c, 0)) + 24));
+    settings->readColumnWidths();
     SpeedButton_ResizeClick();
     mnuShowHint->setChecked(true);
     hints_->setShowHint(true);
@@ -697,6 +724,14 @@ void TfrmMain::FormCreate() {
         PumpOnce();
     }
     SelectCommPortQuantity1Click();
+}
+
+FileDialogMemory& TfrmMain::OpenDialog1() {
+    return *openDialogMemory_;
+}
+
+FileDialogMemory& TfrmMain::SaveDialog1() {
+    return *saveDialogMemory_;
 }
 
 void TfrmMain::FormActivate() {
@@ -936,7 +971,15 @@ void TfrmMain::buildPortControl() {
     links.closePort = [this] { portControl->ActionClosePortExecute(); };
     links.switchOn = [this] { portControl->JvSwitch_CommPort_WASOn(); };
     links.switchOff = [this] { portControl->JvSwitch_CommPort_WASOff(); };
-    links.commLogFileName = [this] { return portControl->CommLogFileName; };
+    links.lblVerdict = lblVerdict;
+    links.SpeedButton3 = SpeedButton3;
+    // The port "Program" is asked for: the command line's, else the operator's pick.
+    links.requestedPort = [this] {
+        if (AutoRunMode && !CommandLinePort.isEmpty()) return CommandLinePort.toInt();
+        return int(SioPortComboBox3->SelectedComNumber());
+    };
+    links.portIsOpen = [this] { return SioComPort1->IsOpen(); };
+    links.lastOpenError = [this] { return portControl->LastOpenError; };
     production = new ProductionFlow(std::move(links), this);
     connectGuarded(SpeedButton1, &QPushButton::clicked, this, "SpeedButton1Click",
                    [this] { production->SpeedButton1Click(); });

@@ -48,6 +48,7 @@ class TSioPortComboBox;
 class TXComm;
 }  // namespace serial
 class ErrorLog;
+class FormSettings;
 class HintController;
 class StatusPanels;
 class TfrmAbout;
@@ -87,6 +88,7 @@ class TfrmMain : public QMainWindow {
     QGroupBox* GroupBox_CheckSum = nullptr;
     QLabel* lblExpectedCheckSum = nullptr;
     QLabel* lblRealCheckSum = nullptr;
+    QLabel* lblVerdict = nullptr;
     BlinkingLabel* JvBehaviorLabel = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
 
@@ -172,6 +174,7 @@ class TfrmMain : public QMainWindow {
     QAction* MISettings = nullptr;  // Ctrl+S, in a menu that is never shown
 
     TfrmAbout* frmAbout = nullptr;
+    FormSettings* settings = nullptr;  // "Keldrin.xml": column widths and the form group
 
     // --- state ---------------------------------------------------------------------------------
     int StatusBarProgressFlag = 0;
@@ -182,6 +185,9 @@ class TfrmMain : public QMainWindow {
 
     CommandTable& table() { return *table_; }
     HintController& hints() { return *hints_; }
+    // The open and save dialogs' memory of their last choice.
+    FileDialogMemory& OpenDialog1();
+    FileDialogMemory& SaveDialog1();
     ErrorLog& errorLog() { return *errorLog_; }
 
     // --- handlers ------------------------------------------------------------------------------

@@ -194,7 +194,9 @@ PortMapEntries AssignNewDevices(const std::string& path, const std::vector<std::
     LockedFile f(path, O_RDWR | O_CREAT, LOCK_EX);
     std::string text;
     if (f.fd >= 0 && !readAll(f.fd, &text)) text.clear();
-    PortMapEntries map = ParsePortMap(text);
+    // A map this user may read but not write still holds the numbers chosen by hand; the new
+    // devices get numbers for this run only.
+    PortMapEntries map = f.fd >= 0 ? ParsePortMap(text) : ReadPortMap(path);
 
     std::set<std::string> named;
     for (const auto& [com, device] : map) {

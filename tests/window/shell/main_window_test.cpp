@@ -421,7 +421,7 @@ class MainWindowTest : public QObject {
         QVERIFY2(layout.match(record).hasMatch(), qPrintable(record));
 
         // One screenshot for that place, and it is a JPEG that decodes.
-        QDir shots(folder->path() + "/" + platform::programBaseName());
+        QDir shots(folder->path() + "/" + platform::programBaseName() + "-errors");
         QStringList jpegs = shots.entryList({"*.jpg"}, QDir::Files);
         QCOMPARE(jpegs.size(), 1);
         const JpegInfo info = decodeJpeg(shots.filePath(jpegs.first()));
