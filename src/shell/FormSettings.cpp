@@ -22,6 +22,9 @@
 #include "shell/ErrorLog.h"
 #include "shell/TfrmMain.h"
 #include "terminal/CommunicationPage.h"
+#include "tools/CalcEdit.h"
+#include "tools/CalculationsPage.h"
+#include "tools/NumberBaseEdit.h"
 #include "widgets/RadioGroup.h"
 
 namespace keldrin {
@@ -219,8 +222,16 @@ void FormSettings::bindBuiltControls() {
     bind("edEditSendData", "Text",
          textBinding([send] { return send->text(); },
                      [send](const QString& t) { send->setText(t); }));
-    // PBBinHexEdit1, PBBinHexEdit2 (AsHex) and JvCalcEdit4 (Value) belong to the "Calculations"
-    // tab, which does not exist yet: their elements stay in the file untouched.
+    CalculationsPage& calc = *w.calculations;
+    for (NumberBaseEdit* field : {calc.PBBinHexEdit1, calc.PBBinHexEdit2}) {
+        bind(field == calc.PBBinHexEdit1 ? "PBBinHexEdit1" : "PBBinHexEdit2", "AsHex",
+             {[field] { return field->AsHex(); },
+              [field](const QString& text) { return field->setAsHex(text); }});
+    }
+    CalcEdit* calculator = calc.JvCalcEdit4;
+    bind("JvCalcEdit4", "Value",
+         extendedBinding([calculator] { return calculator->value(); },
+                         [calculator](double v) { calculator->setValue(v); }));
     bind("CheckBoxBeepOnReceive", "Checked", checkBox(w.CheckBoxBeepOnReceive));
     bind("CheckBoxBeepOnSend", "Checked", checkBox(w.CheckBoxBeepOnSend));
     bind("SpinEdit4Loop", "Value", spinField(c.SpinEdit4Loop));

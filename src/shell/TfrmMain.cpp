@@ -48,6 +48,8 @@
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/Transmitter.h"
+#include "tools/CalculationsPage.h"
+#include "tools/HexEditorPage.h"
 #include "tools/HexRecordPage.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
@@ -343,6 +345,14 @@ void TfrmMain::buildEngineeringView() {
     buildLoggingPage();
     communication = new CommunicationPage(TabSheet3, Panel2);
     hexRecord = new HexRecordPage(TabSheet2);
+    calculations = new CalculationsPage(TabSheet7);
+    HexEditorLinks hexLinks;
+    hexLinks.dialogParent = this;
+    // The dialog memory and the status bar come later in the build; they are looked up on use.
+    hexLinks.openDialogFileName = [this]() -> QString& { return openDialogMemory_->FileName; };
+    hexLinks.openDialogFilterIndex = [this]() -> int& { return openDialogMemory_->FilterIndex; };
+    hexLinks.showStatus = [this](const QString& text) { SBar->setPanelText(0, text); };
+    hexEditor = new HexEditorPage(TabSheet5, std::move(hexLinks));
     setActiveTab(tabIndexOf(QStringLiteral("Project")));
 
     connectGuarded(pcMain_PageControl, &QTabWidget::currentChanged, this,

@@ -28,6 +28,8 @@ class QWidget;
 namespace keldrin {
 
 class BlinkingLabel;
+class CalculationsPage;
+class HexEditorPage;
 class CaptureSwitch;
 class CommandTable;
 class CommunicationPage;
@@ -141,6 +143,8 @@ class TfrmMain : public QMainWindow {
     // --- the pages built by their subsystems -----------------------------------------------------
     CommunicationPage* communication = nullptr;  // "Communication"
     HexRecordPage* hexRecord = nullptr;          // "HEX Command CS"
+    CalculationsPage* calculations = nullptr;    // "Calculations"
+    HexEditorPage* hexEditor = nullptr;          // "HEXeditor"
 
     // --- the serial port and the terminal
     // ----------------------------------------------------------

@@ -2,6 +2,8 @@
 // given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
 
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -12,6 +14,11 @@
 #include "platform/Seams.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
+#include "tools/CalculationsPage.h"
+#include "tools/HexEditorPage.h"
+#include "tools/NumberBaseEdit.h"
+#include "widgets/HexView.h"
+#include "widgets/RadioGroup.h"
 
 using namespace keldrin;
 
@@ -37,6 +44,15 @@ int main(int argc, char** argv) {
     ok &= save(QStringLiteral("mode-simplified"));
     w.mnuAdvancedModeClick();
     ok &= save(QStringLiteral("mode-advanced"));
+    // The converter and the hex view with something in them.
+    w.calculations->MemoHEXA->setPlainText(QStringLiteral("4b,65,6c,64,72,69,6e,21,0!"));
+    w.calculations->btnDoASCIIClick();
+    w.calculations->RadioGroup2->setItemIndex(1);
+    w.hexEditor->openFile(QStringLiteral(EXAMPLES_DIR "/board.hex"));
+    w.hexEditor->MPHexEditorEx1->setCaret(0x42);
+    w.hexEditor->MPHexEditorEx1->setCaret(0x51, true);
+    w.hexEditor->MPHexEditorEx1->showFind();
+    w.hexEditor->MPHexEditorEx1->findBox()->setText(QStringLiteral(":10"));
     for (int i = 0; i < w.pcMain_PageControl->count(); ++i) {
         w.pcMain_PageControl->setCurrentIndex(i);
         QString name = w.pcMain_PageControl->tabText(i).toLower();
