@@ -60,6 +60,7 @@ class QtFileDialogs final : public FileDialogs {
         dialog.setNameFilters(filters);
         if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
             dialog.selectNameFilter(filters.at(r.filterIndex - 1));
+        if (!r.initialDir.isEmpty()) dialog.setDirectory(r.initialDir);
         if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;

@@ -46,6 +46,7 @@ struct FileDialogRequest {
     QString filter;
     int filterIndex = 1;  // 1-based, as the filter pairs are counted
     QString fileName;     // proposed or last file
+    QString initialDir;   // folder the dialog starts in when no file is proposed
     bool askOverwrite = false;
 };
 

@@ -19,6 +19,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 
 namespace keldrin {
@@ -53,6 +54,7 @@ struct RunnerLinks {
     QProgressBar* JvSpecialProgress1 = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
     QCheckBox* chkBox_BypassWrongAnswer = nullptr;
+    QSpinBox* SpinEdit_Timer4CurrLineCommTimeOut = nullptr;  // hidden, seconds
     QTimer* Timer4OFF = nullptr;
     StatusPanels* SBar = nullptr;
     StatusPanels* dfsStatusBar1 = nullptr;
@@ -106,8 +108,13 @@ class Runner : public QObject {
     void Timer_4ProgressTimer();
     void tmr4TimeCountTimer();
     void chkBox_BypassWrongAnswerClick();
+    // The answer timer's interval follows the hidden field (every wait sets its own first).
+    void SpinEdit_Timer4CurrLineCommTimeOutChange();
     // What the transmit routine does when it finds the port closed.
     void portNotOpen();
+    // Lets the bytes the run has sent leave the port before its end purges the queue; true
+    // when nothing is left waiting.
+    bool waitForOutputSent();
 
     // Where the Issue of a firmware row points: as written, else completed with the project's
     // folder. "\" separates folders as well as "/", and a Windows drive path is looked for by
@@ -122,6 +129,7 @@ class Runner : public QObject {
     static QList<QByteArray> firmwareLines(const QByteArray& content);
 
   private:
+    bool keepOutput_ = false;  // the end of a complete run: its output is not purged
     // Each returns false when the run has ended.
     bool run();
     bool commandRow(int r, const QByteArray& issue);

@@ -25,6 +25,7 @@
 #include "tools/CalcEdit.h"
 #include "tools/CalculationsPage.h"
 #include "tools/NumberBaseEdit.h"
+#include "widgets/FilenameEdit.h"
 #include "widgets/RadioGroup.h"
 
 namespace keldrin {
@@ -245,8 +246,19 @@ void FormSettings::bindBuiltControls() {
                             save.FilterIndex = v;
                             return true;
                         }));
-    // JvFilenameEdit1 (FileName, FilterIndex, InitialDir): the table's file picker, bound where
-    // the picker is built.
+    FilenameEdit* picker = w.JvFilenameEdit1;
+    bind("JvFilenameEdit1", "FileName",
+         textBinding([picker] { return picker->FileName(); },
+                     [picker](const QString& t) { picker->setFileName(t); }));
+    bind("JvFilenameEdit1", "FilterIndex",
+         integerBinding([picker] { return picker->FilterIndex; },
+                        [picker](int v) {
+                            picker->FilterIndex = v;
+                            return true;
+                        }));
+    bind("JvFilenameEdit1", "InitialDir",
+         textBinding([picker] { return picker->InitialDir; },
+                     [picker](const QString& t) { picker->InitialDir = t; }));
     QTimer& timeOut = w.runner->Timer4CurrLineCommTimeOut;
     bind("Timer4CurrLineCommTimeOut", "Interval",
          integerBinding([&timeOut] { return timeOut.interval(); },

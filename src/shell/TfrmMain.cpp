@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -44,6 +45,7 @@
 #include "shell/ErrorLog.h"
 #include "shell/FormSettings.h"
 #include "shell/PortControl.h"
+#include "shell/TableEditing.h"
 #include "shell/TfrmAbout.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
@@ -54,6 +56,7 @@
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
+#include "widgets/FilenameEdit.h"
 #include "widgets/LedLamp.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
@@ -112,10 +115,9 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     frmAbout = new TfrmAbout(this);
     settings = new FormSettings(*this);
-    // STAND-IN for StringGrid1ColWidthsChanged, the one place a column width change is reported:
-    // until it exists, the header's own signal reports the changes here.
-    connectGuarded(StringGrid1->horizontalHeader(), &QHeaderView::sectionResized, this,
-                   "StringGrid1ColWidthsChanged", [this](int column, int, int) {
+    // Every width change is stored, all eight widths at once.
+    connectGuarded(tableEditing, &TableEditing::StringGrid1ColWidthsChanged, this,
+                   "StringGrid1ColWidthsChanged", [this](int column) {
                        // The stretched last column follows the window, not the operator.
                        if (column == kCommandColumnCount - 1 &&
                            StringGrid1->horizontalHeader()->stretchLastSection())
@@ -394,7 +396,8 @@ void TfrmMain::buildProjectPage() {
     CommPortStripLayout->addWidget(SpeedButtonCommPortOpenClose2);
     CommPortStripLayout->addWidget(ButtonConfig2);
     CommPortStripLayout->addStretch(1);
-    CommPortStripLayout->addWidget(new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort));
+    lblDelayOnSent = new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort);
+    CommPortStripLayout->addWidget(lblDelayOnSent);
     SpinEdit_DelayOnSent = named(new QSpinBox(Panel_CommPort), "SpinEdit_DelayOnSent");
     SpinEdit_DelayOnSent->setRange(0, 100000);
     SpinEdit_DelayOnSent->setValue(10);
@@ -452,6 +455,33 @@ void TfrmMain::buildProjectPage() {
 
     connectGuarded(SpeedButton_Resize, &QToolButton::clicked, this, "SpeedButton_ResizeClick",
                    [this] { SpeedButton_ResizeClick(); });
+
+    // The table's editors live over the cells they edit.
+    cmbxFile = named(new QComboBox(StringGrid1->viewport()), "cmbxFile");
+    JvFilenameEdit1 = named(new FilenameEdit(StringGrid1->viewport()), "JvFilenameEdit1");
+    PopupMenuOFstrGrid = named(new QMenu(StringGrid1), "PopupMenuOFstrGrid");
+    MoveUp1 = namedAction(this, "MoveUp1", QStringLiteral("MoveUp"));
+    MoveDown1 = namedAction(this, "MoveDown1", QStringLiteral("MoveDown"));
+    Delete1 = namedAction(this, "Delete1", QStringLiteral("Delete"));
+    PopupMenuOFstrGrid->addAction(MoveUp1);
+    PopupMenuOFstrGrid->addAction(MoveDown1);
+    PopupMenuOFstrGrid->addSeparator();
+    PopupMenuOFstrGrid->addAction(Delete1);
+    TableEditingLinks editing;
+    editing.table = table_.get();
+    editing.cmbxFile = cmbxFile;
+    editing.JvFilenameEdit1 = JvFilenameEdit1;
+    editing.PopupMenuOFstrGrid = PopupMenuOFstrGrid;
+    editing.SpeedButton_Resize = SpeedButton_Resize;
+    editing.hints = hints_;
+    editing.window = this;
+    tableEditing = new TableEditing(std::move(editing), this);
+    connectGuarded(MoveUp1, &QAction::triggered, this, "MoveUp1Click",
+                   [this] { tableEditing->MoveUp1Click(); });
+    connectGuarded(MoveDown1, &QAction::triggered, this, "MoveDown1Click",
+                   [this] { tableEditing->MoveDown1Click(); });
+    connectGuarded(Delete1, &QAction::triggered, this, "Delete1Click",
+                   [this] { tableEditing->Delete1Click(); });
     connectGuarded(SpeedButtonClose, &QPushButton::clicked, this, "SpeedButtonCloseClick",
                    [this] { SpeedButtonCloseClick(); });
 }
@@ -561,6 +591,7 @@ void TfrmMain::buildRunner() {
     links.JvSpecialProgress1 = JvSpecialProgress1;
     links.Memo4Help = Memo4Help;
     links.chkBox_BypassWrongAnswer = chkBox_BypassWrongAnswer;
+    links.SpinEdit_Timer4CurrLineCommTimeOut = SpinEdit_Timer4CurrLineCommTimeOut;
     links.Timer4OFF = Timer4OFF;
     links.SBar = SBar;
     links.dfsStatusBar1 = dfsStatusBar1;
@@ -860,6 +891,7 @@ void TfrmMain::mnuSimplifiedClick() {
     Panel2->show();
     SBar->show();
     mnuSimplified->setChecked(true);
+    lblDelayOnSent->hide();
     SpinEdit_DelayOnSent->hide();
     SpeedButtonSave->hide();
     update();
@@ -875,6 +907,7 @@ void TfrmMain::mnuAdvancedModeClick() {
     Panel2->show();
     SBar->show();
     mnuAdvancedMode->setChecked(true);
+    lblDelayOnSent->show();
     SpinEdit_DelayOnSent->show();
     SpeedButtonSave->show();
     update();
@@ -907,21 +940,7 @@ void TfrmMain::SpeedButtonCloseClick() {
 }
 
 void TfrmMain::SpeedButton_ResizeClick() {
-    if (SpeedButton_Resize->isChecked()) {
-        const QFontMetrics metrics(StringGrid1->font());
-        const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int c = 0; c < kCommandColumnCount; ++c) {
-                int widest = headerMetrics.horizontalAdvance(table_->cell(c, 0));
-                for (int r = 1; r < table_->rowCount(); ++r)
-                    widest = qMax(widest, metrics.horizontalAdvance(table_->cell(c, r)));
-                StringGrid1->setColumnWidth(c, qMax(40, widest + 8));
-                if (pass == 1) PumpOnce();
-            }
-            if (pass == 0) PumpOnce();
-        }
-    }
-    update();
+    tableEditing->SpeedButton_ResizeClick();
 }
 
 void TfrmMain::SelectCommPortQuantity1Click() {

@@ -50,8 +50,10 @@ class TSioPortComboBox;
 class TXComm;
 }  // namespace serial
 class ErrorLog;
+class FilenameEdit;
 class FormSettings;
 class HintController;
+class TableEditing;
 class StatusPanels;
 class TfrmAbout;
 
@@ -102,8 +104,16 @@ class TfrmMain : public QMainWindow {
     ToggleSwitch* JvSwitch_CommPort = nullptr;
     ToggleSwitch* JvSwitch_CommPort_WAS = nullptr;  // hidden
     QPushButton* ButtonConfig2 = nullptr;           // "Config selected ComPort"
+    QLabel* lblDelayOnSent = nullptr;               // its caption, shown and hidden with it
     QSpinBox* SpinEdit_DelayOnSent = nullptr;       // pause after each sent line, ms
     QTableWidget* StringGrid1 = nullptr;
+    QComboBox* cmbxFile = nullptr;            // the Type list over a Type cell
+    FilenameEdit* JvFilenameEdit1 = nullptr;  // the file picker over a file row's Issue cell
+    QMenu* PopupMenuOFstrGrid = nullptr;      // the grid's popup menu
+    QAction* MoveUp1 = nullptr;
+    QAction* MoveDown1 = nullptr;
+    QAction* Delete1 = nullptr;
+    TableEditing* tableEditing = nullptr;    // how the table is edited in place
     QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table
     QHBoxLayout* ProjectButtonsLayout = nullptr;
     QPushButton* btnGo = nullptr;  // "Go- execute all commands"

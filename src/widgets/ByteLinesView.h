@@ -7,7 +7,8 @@
 namespace keldrin {
 
 // A read-only window of byte lines: each line is kept exactly as given (CR, LF and NUL
-// included) and shown on one row, control characters drawn as their visible symbols.
+// included) and shown on one row. Control characters get visible marks only while special
+// characters are shown.
 class ByteLinesView : public QPlainTextEdit {
     Q_OBJECT
   public:
@@ -30,8 +31,10 @@ class ByteLinesView : public QPlainTextEdit {
     int topLine() const;
     void setShowSpecialChars(bool on);
 
-    // How a byte line is drawn.
-    static QString displayText(const QByteArray& line);
+    bool showSpecialChars() const { return showSpecial_; }
+
+    // How a byte line is drawn, with or without marks for the special characters.
+    static QString displayText(const QByteArray& line, bool special);
 
   signals:
     void lineDoubleClicked();
@@ -40,7 +43,10 @@ class ByteLinesView : public QPlainTextEdit {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    void render();
+
     QList<QByteArray> lines_;
+    bool showSpecial_ = false;
 };
 
 }  // namespace keldrin

@@ -25,6 +25,10 @@
 #include "shell/FormSettings.h"
 #include "shell/TfrmMain.h"
 #include "terminal/CommunicationPage.h"
+#include "tools/CalcEdit.h"
+#include "tools/CalculationsPage.h"
+#include "tools/NumberBaseEdit.h"
+#include "widgets/FilenameEdit.h"
 #include "widgets/RadioGroup.h"
 
 using namespace keldrin;
@@ -210,10 +214,14 @@ class SettingsWindowTest : public QObject {
     }
 
     void everyBuiltPropertySurvivesARestart() {
-        put("<-----><PBBinHexEdit1_AsHex>00FF</PBBinHexEdit1_AsHex>"
-            "<JvCalcEdit4_Value>0000000000000080FF3F</JvCalcEdit4_Value></----->");
         {
             auto w = makeWindow();
+            w->calculations->PBBinHexEdit1->setValue(0xFF);
+            w->calculations->PBBinHexEdit2->setValue(0xBEEF);
+            w->calculations->JvCalcEdit4->setValue(1.0);
+            w->JvFilenameEdit1->setFileName(QStringLiteral("/tmp/fw.hex"));
+            w->JvFilenameEdit1->FilterIndex = 2;
+            w->JvFilenameEdit1->InitialDir = QStringLiteral("/tmp/firmware");
             CommunicationPage& c = *w->communication;
             w->useupto255CommPorts1->setChecked(true);
             c.RadioButton1->click();
@@ -243,8 +251,7 @@ class SettingsWindowTest : public QObject {
         QVERIFY(bytes.startsWith(kDeclaration + "<Configuration>\r\n"));
         QVERIFY(!bytes.contains("\n\n") && bytes.count('\n') == bytes.count("\r\n"));
         QVERIFY(bytes.contains("<edEditSendData_Text>A&lt;B&amp;C&gt;!</edEditSendData_Text>"));
-        // What this version has no control for stays as it was.
-        QVERIFY(bytes.contains("<PBBinHexEdit1_AsHex>00FF</PBBinHexEdit1_AsHex>"));
+        // 1.0 as the 80-bit extended value.
         QVERIFY(bytes.contains("<JvCalcEdit4_Value>0000000000000080FF3F</JvCalcEdit4_Value>"));
 
         // The group's elements in their order.
@@ -256,20 +263,12 @@ class SettingsWindowTest : public QObject {
         for (const auto& e : group->children) names << e.name;
         const QSize screen = QGuiApplication::primaryScreen()->size();
         const QString suffix = QStringLiteral("_%1x%2_").arg(screen.width()).arg(screen.height());
-        QStringList expected{"PBBinHexEdit1_AsHex",
-                             "JvCalcEdit4_Value",
-                             "FormVersion",
-                             "Flags",
-                             "PixelsPerInch",
-                             "MinMaxPos" + suffix,
-                             "MinMaxPos",
-                             "NormPos" + suffix,
-                             "NormPos"};
+        QStringList expected{
+            "FormVersion",      "Flags",  "PixelsPerInch", "MinMaxPos" + suffix, "MinMaxPos",
+            "NormPos" + suffix, "NormPos"};
         for (const StoredPropertyName& p : StoredProperties()) {
             const QString n = QString::fromLatin1(p.component) + '_' + p.property;
-            if (!expected.contains(n) && n != "PBBinHexEdit2_AsHex" &&
-                !n.startsWith("JvFilenameEdit1_"))
-                expected << n;
+            if (!expected.contains(n)) expected << n;
         }
         QCOMPARE(names, expected);
 
@@ -289,14 +288,22 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(w->OpenDialog1().FileName, QStringLiteral("/tmp/open.cmd"));
         QCOMPARE(w->OpenDialog1().InitialDir, QStringLiteral("/tmp"));
         QCOMPARE(w->OpenDialog1().FilterIndex, 3);
+        QCOMPARE(w->calculations->PBBinHexEdit1->value(), std::uint64_t(0xFF));
+        QCOMPARE(w->calculations->PBBinHexEdit2->value(), std::uint64_t(0xBEEF));
+        QCOMPARE(w->calculations->JvCalcEdit4->value(), 1.0);
+        QCOMPARE(w->JvFilenameEdit1->FileName(), QStringLiteral("/tmp/fw.hex"));
+        QCOMPARE(w->JvFilenameEdit1->FilterIndex, 2);
+        QCOMPARE(w->JvFilenameEdit1->InitialDir, QStringLiteral("/tmp/firmware"));
         QVERIFY(!w->chkRemoveASCII_cntrlCharsRX->isChecked());
         QVERIFY(!w->mnuShowHint->isChecked());
         // "Auto Resize Columns" comes back down without sizing the columns on its own.
         QVERIFY(w->SpeedButton_Resize->isChecked());
         QCOMPARE(w->StringGrid1->columnWidth(0), 60);
+        // The field comes back after the timer's interval, and its change handler sets the
+        // interval from it (value x 1000 ms), as it does for the loop period.
         auto again = stored();
         QCOMPARE(again->readInteger(QStringLiteral("-----\\Timer4CurrLineCommTimeOut_Interval"), 0),
-                 4321);
+                 9000);
     }
 
     // Two windows (two instances) writing in turn leave one whole file; the last writer's.

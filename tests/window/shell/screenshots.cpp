@@ -1,6 +1,7 @@
 // Renders the main window offscreen in each mode and with each page in front, into the folder
 // given as the first argument (docs/screenshots by default, see scripts/screenshots.sh).
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,9 +15,11 @@
 #include "platform/Seams.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
+#include "terminal/CommunicationPage.h"
 #include "tools/CalculationsPage.h"
 #include "tools/HexEditorPage.h"
 #include "tools/NumberBaseEdit.h"
+#include "widgets/ByteLinesView.h"
 #include "widgets/HexView.h"
 #include "widgets/RadioGroup.h"
 
@@ -59,6 +62,16 @@ int main(int argc, char** argv) {
         name.replace(QLatin1Char(' '), QLatin1Char('-'));
         ok &= save(QStringLiteral("page-") + name);
     }
+    // Received lines with control characters, without and with "Show Special Chars".
+    w.pcMain_PageControl->setCurrentIndex(w.tabIndexOf(QStringLiteral("Communication")));
+    w.communication->SynEditReceiving->setLines(
+        {QByteArrayLiteral("Receiving Window"), QByteArrayLiteral("KELDRIN-SIM 1.0\r\nOK\r\n"),
+         QByteArray("col 1\tcol 2\0\x1b[0m\r\n", 18), QByteArrayLiteral("CHECKSUM:7B5F\r\n")});
+    w.communication->SynEditSending->setPlainText(QStringLiteral("ID!\nE!\tsecond line"));
+    ok &= save(QStringLiteral("receive-special-chars-off"));
+    w.communication->chkBox_ShowSpecialChars->click();
+    ok &= save(QStringLiteral("receive-special-chars-on"));
+    w.communication->chkBox_ShowSpecialChars->click();
     // The sample project loaded, as an engineer sees it.
     seams.dialogs->answers.push_back(QStringLiteral(EXAMPLES_DIR "/board.cmd"));
     w.SpeedButtonLoad->click();
