@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev libasound2-dev libgtest-dev
   srecord binutils fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream man-db
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -27,6 +27,16 @@ void guarded(const char* where, F&& handler) noexcept {
     }
 }
 
+// Like a plain connect, a handler may ignore the signal's arguments. (A function template of its
+// own, because clang checks a call inside a lambda nested in a generic lambda too early.)
+template <typename Handler, typename... Args>
+void callWithOrWithoutArgs(Handler& handler, Args&&... args) {
+    if constexpr (std::is_invocable_v<Handler&, Args...>)
+        handler(std::forward<Args>(args)...);
+    else
+        handler();
+}
+
 // connect() whose handler runs guarded. `where` names the handler in the error log.
 template <typename Sender, typename Signal, typename Handler>
 QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QObject* context,
@@ -35,13 +45,8 @@ QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, QObject* c
     return QObject::connect(
         sender, signal, context,
         [where, handler = std::move(handler)](auto&&... args) mutable {
-            guarded(where, [&] {
-                // Like a plain connect, the handler may ignore the signal's arguments.
-                if constexpr (std::is_invocable_v<Handler&, decltype(args)...>)
-                    handler(std::forward<decltype(args)>(args)...);
-                else
-                    handler();
-            });
+            guarded(where,
+                    [&] { callWithOrWithoutArgs(handler, std::forward<decltype(args)>(args)...); });
         },
         type);
 }

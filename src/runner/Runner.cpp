@@ -581,6 +581,18 @@ QByteArray Runner::checksumFromFileText(const QByteArray& text) {
     return Trim(text).mid(13, 4);
 }
 
+QList<QByteArray> Runner::firmwareLines(const QByteArray& content) {
+    const QByteArray trimmed = Trim(content);
+    QList<QByteArray> lines;
+    if (trimmed.isEmpty()) return lines;
+    QByteArray normalised = trimmed;
+    normalised.replace("\r\n", "\n");
+    normalised.replace('\r', '\n');
+    lines = normalised.split('\n');
+    for (QByteArray& line : lines) line = Trim(line);
+    return lines;
+}
+
 bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
     CommunicationPage& comm = *l_.communication;
     CommandTable& t = *l_.table;
@@ -634,13 +646,7 @@ bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
     platform::Sleep(100);
     PumpEvents();
 
-    QList<QByteArray> lines;
-    if (!content.isEmpty()) {
-        QByteArray normalised = content;
-        normalised.replace("\r\n", "\n");
-        normalised.replace('\r', '\n');
-        lines = normalised.split('\n');
-    }
+    const QList<QByteArray> lines = firmwareLines(content);
     const int n = int(lines.size());
     for (int i = 0; i < n; ++i) {
         setStatus(r, kDoing);
@@ -650,7 +656,7 @@ bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
             return false;
         }
         if (l_.terminating && l_.terminating()) return false;
-        comm.edEditSendData->setText(QString::fromLatin1(Trim(lines.at(i))));
+        comm.edEditSendData->setText(QString::fromLatin1(lines.at(i)));
         PumpOnce();
         if (comm.chkbx_TXAutoscroll->isChecked())
             comm.SynEditSending->verticalScrollBar()->setValue(i);

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -123,6 +124,9 @@ class Runner : public QObject {
     static QString checksumFileName(const QString& firmwarePath);
     // Characters 14 to 17 of a checksum file's trimmed text.
     static QByteArray checksumFromFileText(const QByteArray& text);
+    // The lines of a firmware file as they are sent: the trimmed text split at CR LF, CR or LF,
+    // each line trimmed. An empty file has no line.
+    static QList<QByteArray> firmwareLines(const QByteArray& content);
 
   private:
     bool keepOutput_ = false;  // the end of a complete run: its output is not purged

@@ -21,6 +21,7 @@
 #include "platform/Seams.h"
 #include "serial/SioComPort.h"
 #include "terminal/CommunicationPage.h"
+#include "terminal/SendLine.h"
 #include "terminal/TextCodec.h"
 #include "widgets/LedLamp.h"
 #include "widgets/RadioGroup.h"
@@ -29,9 +30,6 @@
 namespace keldrin {
 
 namespace {
-
-constexpr unsigned char kSyncMarkerEq = 0x80;   // sends "="
-constexpr unsigned char kSyncMarkerEnq = 0x81;  // sends ENQ
 
 // Routes the events of the tab's widgets that Qt offers no signal for to the handlers.
 class EventTap : public QObject {
@@ -44,11 +42,6 @@ class EventTap : public QObject {
         return eaten;
     }
 };
-
-const QByteArray& hexDigits() {
-    static const QByteArray digits("0123456789ABCDEFabcdef");
-    return digits;
-}
 
 }  // namespace
 
@@ -182,62 +175,30 @@ void Transmitter::transmit() {
     const QByteArray trimmed = Trim(fieldBytes(page_.edEditSendData->text()));
     page_.edEditSendData->setText(QString::fromLatin1(trimmed));
     const QByteArray t = trimmed;
-    const int len = int(t.size());
 
     if (links_.RadioGroupTransmit && links_.RadioGroupTransmit->itemIndex() == 1 &&
         links_.trafficLogFileName)
         AppendLogLine(links_.trafficLogFileName(), "\t>> Transmitted:\t" + ControlCharsToSpaces(t));
 
-    const bool binary = page_.chkHandleBinData->isChecked();
-    const CharSet hex = CharSetOf(hexDigits());
-    int c = 1;  // pair cursor, 1-based like the positions
-    for (int p = 1; p <= len; ++p) {
+    using Kind = SendStep::Kind;
+    for (const SendStep& step : TranslateSendLine(t, page_.chkHandleBinData->isChecked())) {
         PumpOnce();
-        const auto ch = static_cast<unsigned char>(t.at(p - 1));
         if (!port.IsOpen()) break;
-        if (ch == '!') {
-            writeByte('\r');
-            PumpOnce();
-            continue;
-        }
-        if (ch == '^') {
-            writeByte('\x1b');
-            PumpOnce();
-            continue;
-        }
-        if (ch == '~') {
+        if (step.kind == Kind::Skip) continue;
+        if (step.kind == Kind::Pause) {
             platform::Sleep(200);
             continue;
         }
-        if (ch == '/') break;
-        if (ch == kSyncMarkerEq || ch == kSyncMarkerEnq) {
-            writeByte(ch == kSyncMarkerEq ? '=' : '\x05');
-            PumpOnce();
+        writeByte(step.byte);
+        PumpOnce();
+        if (step.kind == Kind::LastPair) break;
+        if (step.kind == Kind::Marker) {
             page_.SynEditSending->clear();
             page_.edEditSendData->clear();
-            continue;
+        } else if (step.kind == Kind::Data) {
+            ++SentCharCount;
+            PumpOnce();
         }
-        if (ch < 32 || ch > 127) continue;
-
-        bool lineDone = false;
-        if (!binary) {
-            writeByte(char(ch));
-        } else if (AllCharsInSet(QByteArray(1, char(ch)), hex)) {
-            const QByteArray pair = t.mid(c - 1, 2);
-            writeByte(char(HexToValue(pair) & 0xFF));
-            c += 2;
-            if (c >= len) {
-                PumpOnce();
-                lineDone = true;
-            }
-        } else {
-            writeByte(ch == ':' ? '@' : char(ch));
-            c += 1;
-        }
-        if (lineDone) break;
-        PumpOnce();
-        ++SentCharCount;
-        PumpOnce();
     }
 
     PumpEvents();
