@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "Picking.h"
 #include "SimClient.h"
 #include "platform/FakeSeams.h"
 #include "platform/Seams.h"
@@ -23,32 +24,17 @@
 #include "shell/Application.h"
 #include "shell/PortControl.h"
 #include "shell/TfrmMain.h"
-#include "widgets/BlinkingLabel.h"
-#include "widgets/StatusPanels.h"
-#include "widgets/ToggleSwitch.h"
 #include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "unit/serial/PtyFixture.h"
+#include "widgets/BlinkingLabel.h"
+#include "widgets/StatusPanels.h"
+#include "widgets/ToggleSwitch.h"
 
 using namespace keldrin;
 using keldrin::serial::testing::PtyPair;
+using keldrin::testkit::pick;
 using keldrin::testkit::readAll;
-
-namespace {
-
-// The operator picks COM `com` in the picker, as a click on the entry does.
-bool pick(serial::TSioPortComboBox* picker, int com) {
-    for (int i = 0; i < picker->count(); ++i) {
-        if (picker->EntryNumber(i) == com) {
-            picker->setCurrentIndex(i);
-            emit picker->activated(i);
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 class ProductionTest : public QObject {
     Q_OBJECT

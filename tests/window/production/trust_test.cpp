@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "Picking.h"
 #include "SimClient.h"
 #include "platform/FakeSeams.h"
 #include "platform/Seams.h"
@@ -29,20 +30,15 @@
 #include "support/TestKit.h"
 
 using namespace keldrin;
+using keldrin::testkit::pick;
 using keldrin::testkit::readAll;
 
 namespace {
 
-bool pick(serial::TSioPortComboBox* picker, int com) {
+// The list as it is now, then the pick.
+bool pickFresh(serial::TSioPortComboBox* picker, int com) {
     picker->RefillList();
-    for (int i = 0; i < picker->count(); ++i) {
-        if (picker->EntryNumber(i) == com) {
-            picker->setCurrentIndex(i);
-            emit picker->activated(i);
-            return true;
-        }
-    }
-    return false;
+    return pick(picker, com);
 }
 
 void writeFile(const QString& path, const QByteArray& data) {
@@ -127,7 +123,7 @@ class TrustTest : public QObject {
         QVERIFY(device.start({"--com", "21"}));
         newWindow();
         load(copyExample());
-        QVERIFY(pick(w->SioPortComboBox3, 21));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 21));
         QString seenDuringRun;
         QTimer probe;
         connect(&probe, &QTimer::timeout, this, [&] {
@@ -163,13 +159,13 @@ class TrustTest : public QObject {
         QVERIFY(other.start({"--com", "23"}));
         newWindow();
         load(copyExample());
-        QVERIFY(pick(w->SioPortComboBox3, 22));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 22));
         program();
         QCOMPARE(summary(22), QStringLiteral("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
         const int holder = ::open(other.devicePath().c_str(), O_RDWR | O_NOCTTY);
         QVERIFY(holder >= 0);
         QCOMPARE(flock(holder, LOCK_EX | LOCK_NB), 0);
-        QVERIFY(pick(w->SioPortComboBox3, 23));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 23));
         program();
         ::close(holder);
         QCOMPARE(summary(22), QStringLiteral("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
@@ -185,7 +181,7 @@ class TrustTest : public QObject {
         QVERIFY(device.start({"--com", "24"}));
         newWindow();
         load(copyExample());
-        QVERIFY(pick(w->SioPortComboBox3, 24));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 24));
         bool checked = false;
         bool enabledDuringRun = false;
         QTimer probe;
@@ -214,7 +210,7 @@ class TrustTest : public QObject {
         QVERIFY(device.start({"--com", "15"}));
         newWindow();
         load(copyExample(reportOnlyProject(), "Checksum is: 7B5E"));
-        QVERIFY(pick(w->SioPortComboBox3, 15));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 15));
         program();
         QCOMPARE(summary(15), QStringLiteral("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
         QCOMPARE(w->production->LastExitStatus, int(RunExitFailed));
@@ -238,7 +234,7 @@ class TrustTest : public QObject {
         newWindow();
         w->resize(760, 620);
         load(copyExample());
-        QVERIFY(pick(w->SioPortComboBox3, 16));
+        QVERIFY(pickFresh(w->SioPortComboBox3, 16));
         QVERIFY(w->lblVerdict->isHidden());
         program();
         QVERIFY(w->lblVerdict->isVisible());
