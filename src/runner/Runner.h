@@ -145,6 +145,7 @@ class Runner : public QObject {
     RunnerLinks l_;
     bool running_ = false;
     bool checksumDone_ = false;
+    bool keepOutput_ = false;  // the run's own end: its output is not purged
 };
 
 }  // namespace keldrin

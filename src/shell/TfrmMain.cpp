@@ -52,6 +52,7 @@
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
 #include "widgets/LedLamp.h"
+#include "widgets/PaintPacer.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include "widgets/ToggleSwitch.h"
@@ -90,6 +91,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     hints_ = new HintController(this);
     qApp->installEventFilter(hints_);
+    new PaintPacer(this);
 
     buildMenus();
     auto* client = new QWidget(this);

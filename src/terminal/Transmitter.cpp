@@ -14,17 +14,18 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTimer>
+#include <optional>
 
 #include "logging/LogFiles.h"
 #include "platform/EventPump.h"
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "serial/SioComPort.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/TextCodec.h"
 #include "widgets/LedLamp.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/ToggleSwitch.h"
-#include "terminal/CommunicationPage.h"
-#include "terminal/TextCodec.h"
 
 namespace keldrin {
 
@@ -183,29 +184,34 @@ void Transmitter::transmit() {
 
     const bool binary = page_.chkHandleBinData->isChecked();
     const CharSet hex = CharSetOf(hexDigits());
+    // The line goes to the write thread as one block when the loop ends, not byte by byte;
+    // bytes before a pause go out before it.
+    std::optional<serial::TSioWriteBatch> batch;
+    batch.emplace(port);
     int c = 1;  // pair cursor, 1-based like the positions
     for (int p = 1; p <= len; ++p) {
-        PumpOnce();
+        PumpIfDue();
         const auto ch = static_cast<unsigned char>(t.at(p - 1));
         if (!port.IsOpen()) break;
         if (ch == '!') {
             writeByte('\r');
-            PumpOnce();
+            PumpIfDue();
             continue;
         }
         if (ch == '^') {
             writeByte('\x1b');
-            PumpOnce();
+            PumpIfDue();
             continue;
         }
         if (ch == '~') {
+            batch->Flush();
             platform::Sleep(200);
             continue;
         }
         if (ch == '/') break;
         if (ch == kSyncMarkerEq || ch == kSyncMarkerEnq) {
             writeByte(ch == kSyncMarkerEq ? '=' : '\x05');
-            PumpOnce();
+            PumpIfDue();
             page_.SynEditSending->clear();
             page_.edEditSendData->clear();
             continue;
@@ -220,7 +226,7 @@ void Transmitter::transmit() {
             writeByte(char(HexToValue(pair) & 0xFF));
             c += 2;
             if (c >= len) {
-                PumpOnce();
+                PumpIfDue();
                 lineDone = true;
             }
         } else {
@@ -228,12 +234,13 @@ void Transmitter::transmit() {
             c += 1;
         }
         if (lineDone) break;
-        PumpOnce();
+        PumpIfDue();
         ++SentCharCount;
-        PumpOnce();
+        PumpIfDue();
     }
+    batch.reset();
 
-    PumpEvents();
+    PumpEventsIfDue();
     if (links_.showSentCount) links_.showSentCount(QString::number(SentCharCount));
     if (links_.CheckBoxBeepOnSend && links_.CheckBoxBeepOnSend->isChecked()) {
         platform::Beep(460, 50);
@@ -248,7 +255,7 @@ void Transmitter::transmit() {
     }
     page_.ButtonSendOnce->setEnabled(true);
     page_.BitBtnAbort->hide();
-    PumpOnce();
+    PumpIfDue();
 }
 
 void Transmitter::resetSending() {

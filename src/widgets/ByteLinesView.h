@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace keldrin {
 
@@ -33,6 +34,13 @@ class ByteLinesView : public QPlainTextEdit {
     // How a byte line is drawn.
     static QString displayText(const QByteArray& line);
 
+    // The lines above are exact at once; the text on screen follows at screen rate, so a
+    // device sending many small blocks costs one layout a frame, not one per block. The
+    // document is brought up to date before anyone outside reads it.
+    QTextDocument* document() const;
+    // Brings the shown text up to date with the lines now.
+    void syncShown() const;
+
   signals:
     void lineDoubleClicked();
 
@@ -40,7 +48,17 @@ class ByteLinesView : public QPlainTextEdit {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    void scheduleSync();
+    void applyPending();
+
     QList<QByteArray> lines_;
+    // What the document lacks: of its lines after the first, the first `shownDropped_` are
+    // gone from `lines_`, and the last `pendingAppends_` of `lines_` are not in it yet.
+    int shownCount_ = 0;
+    int shownDropped_ = 0;
+    int pendingAppends_ = 0;
+    int pendingTop_ = -1;  // a scroll asked for while lines were pending
+    QTimer syncTimer_;
 };
 
 }  // namespace keldrin
