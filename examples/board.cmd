@@ -132,4 +132,4 @@ ComPort_Databits=4
 ComPort_FlowControl=0
 ComPort_Parity=0
 ComPort_Stopbits=0
-ComPort_ComNumber=1
+ComPort_ComNumber=7

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libjpeg62-turbo-dev libasound2-dev libgtest-dev
   srecord binutils fonts-dejavu-core
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 missing=()

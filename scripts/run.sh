@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and shows Keldrin at work: keldrin-devsim plays a device on
-# COM 42, the sample project programs it unattended, the run summary is printed, and then the
-# window opens (when there is a display) with the simulated device still on COM 42.
+# COM 7 (within the 24 ports the window lists by default, and the port examples/board.cmd
+# stores), the sample project programs it unattended, the run summary is printed, and then the
+# window opens (when there is a display) with the simulated device still on COM 7.
 # With arguments, starts Keldrin with them instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ bash scripts/deps.sh
 bash scripts/build.sh
 if [ $# -gt 0 ]; then exec ./build/keldrin "$@"; fi
 
-com=42
+com=7
 work=$(mktemp -d)
 export KELDRIN_PORTS="$work/Keldrin.ports"
 ./build/keldrin-devsim --com "$com" --image "$work/image.bin" >"$work/device" &
@@ -20,16 +21,24 @@ echo "Simulated device on COM$com: $(head -n1 "$work/device") (port map $KELDRIN
 
 echo "Running: keldrin $com examples/board.cmd (unattended)"
 status=0
-QT_QPA_PLATFORM=offscreen ./build/keldrin "$com" "$PWD/examples/board.cmd" 2>/dev/null || status=$?
-summary="$PWD/build/Keldrin-Comm$com.log"
+QT_QPA_PLATFORM=offscreen ./build/keldrin "$com" "$PWD/examples/board.cmd" 2>"$work/stderr" || status=$?
+# The last line on standard error names the run summary.
+summary=$(tail -n1 "$work/stderr")
 echo "Exit status: $status (0: the run ended OK or Sent)"
-echo "Run summary ($summary):"
-sed 's/\r$//; s/^/    /' "$summary"
-echo "Capture file of the run: $(ls -t "$PWD"/build/Keldrin-Comm$com\ *.log 2>/dev/null | head -n1)"
-if [ -f "$PWD/build/_errors_log.txt" ]; then echo "Error log: $PWD/build/_errors_log.txt"; fi
+if [ -f "$summary" ]; then
+  echo "Run summary ($summary):"
+  sed 's/\r$//; s/^/    /' "$summary"
+else
+  echo "No run summary; Keldrin said:"
+  sed 's/^/    /' "$work/stderr"
+fi
+files=$(dirname "$summary")
+echo "Capture file of the run: $(ls -t "$files"/Keldrin-Comm$com\ *.log 2>/dev/null | head -n1)"
+if [ -f "$files/_errors_log.txt" ]; then echo "Error log: $files/_errors_log.txt"; fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the window; COM$com is the simulated device until you close it."
+  echo "(The port list shows the ports that exist; COM$com is there, ready to open.)"
   ./build/keldrin
 else
   echo "No display: not opening the window."

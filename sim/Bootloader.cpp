@@ -169,8 +169,11 @@ bool Bootloader::applyRecord(const std::vector<std::uint8_t>& record) {
             for (std::size_t i = 0; i < count; ++i) {
                 const std::uint32_t address = addressOf(i);
                 Page& page = pages_[address >> 12];
-                page.bytes[address & 0xFFF] = data[i];
-                page.written.set(address & 0xFFF);
+                const unsigned at = address & 0xFFF;
+                // The sum is that of the memory: a byte written again replaces the old one.
+                if (page.written.test(at)) sum_ = static_cast<std::uint16_t>(sum_ - page.bytes[at]);
+                page.bytes[at] = data[i];
+                page.written.set(at);
                 sum_ = static_cast<std::uint16_t>(sum_ + data[i]);
             }
             return true;

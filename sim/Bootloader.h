@@ -28,7 +28,8 @@ class Bootloader {
     // Consumes received bytes; appends one entry per answer to send, in order.
     void feed(const char* data, std::size_t size, std::vector<std::string>& answers);
 
-    // The 16-bit sum of the data bytes of every data record applied since the last erase.
+    // The 16-bit sum of the image: every address written since the last erase counted once,
+    // with the value last written there, as a real device's memory would sum up.
     std::uint16_t checksum() const { return sum_; }
 
     // The most image the device holds, like the flash of a real one; a data record that would

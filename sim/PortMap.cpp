@@ -1,7 +1,9 @@
 #include "PortMap.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -122,13 +124,39 @@ bool editMap(const std::string& path, Edit edit, std::string& error) {
 std::string portMapPath() {
     const char* env = std::getenv("KELDRIN_PORTS");
     if (env != nullptr && *env != '\0') return env;
+    return filesFolder() + "/Keldrin.ports";
+}
+
+std::string filesFolder() {
+    // Keldrin's rule for where its files live, so that both find the same port map.
+    const char* home = std::getenv("KELDRIN_HOME");
+    if (home != nullptr && *home != '\0') return home;
     std::string exe(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
-    if (n <= 0) return "Keldrin.ports";
-    exe.resize(static_cast<std::size_t>(n));
-    const std::size_t slash = exe.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) +
-           "/Keldrin.ports";
+    if (n > 0) {
+        exe.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = exe.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : exe.substr(0, slash);
+        const bool systemFolder = dir.rfind("/usr/", 0) == 0 || dir == "/bin" || dir == "/sbin";
+        if (!systemFolder && ::access(dir.c_str(), W_OK) == 0) return dir;
+    }
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* user = std::getenv("HOME");
+    if (user == nullptr || *user == '\0') {
+        const passwd* pw = ::getpwuid(::getuid());
+        user = pw != nullptr ? pw->pw_dir : "";
+    }
+    const std::string data =
+        xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : std::string(user) + "/.local/share";
+    const std::string folder = data + "/keldrin";
+    // Made on first use, as Keldrin does; when that fails, writing the map says so.
+    std::string partial;
+    for (std::size_t at = 1; at != std::string::npos;) {
+        at = folder.find('/', at + 1);
+        partial = folder.substr(0, at);
+        ::mkdir(partial.c_str(), 0755);
+    }
+    return folder;
 }
 
 bool setPortEntry(const std::string& mapPath, int com, const std::string& device,

@@ -7,8 +7,12 @@
 
 namespace devsim {
 
-// KELDRIN_PORTS when set and non-empty, else "Keldrin.ports" beside this program.
+// KELDRIN_PORTS when set and non-empty, else "Keldrin.ports" in the folder below, where Keldrin
+// looks for it too.
 std::string portMapPath();
+// The folder Keldrin keeps its files in: KELDRIN_HOME, else this program's folder when it can be
+// written to, else $XDG_DATA_HOME/keldrin (~/.local/share/keldrin), made when missing.
+std::string filesFolder();
 
 // Makes COM<com> point at device: the first line for that number is rewritten, later ones
 // (which would win over it) are dropped, and a line is appended when there was none.

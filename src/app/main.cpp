@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "platform/QtMessages.h"
 #include "runner/CommandLine.h"
 #include "shell/Application.h"
 #include "shell/Startup.h"
@@ -11,6 +12,11 @@ int main(int argc, char** argv) {
     // else starts, and the line gets its answer at once.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const QString information = keldrin::InformationRequested(arguments);
+    if (!information.isEmpty()) {
+        std::fputs(information.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     const keldrin::CommandLine line = keldrin::parseCommandLine(arguments);
     if (line.autoRun()) {
         const QString problem = keldrin::unattendedArgumentProblem(line);
@@ -19,6 +25,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    keldrin::platform::InstallQtMessageFilter();
     keldrin::Application app(argc, argv);
     return keldrin::runProgram(app);
 }

@@ -1,7 +1,11 @@
 #include "platform/Seams.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -33,6 +37,10 @@ class QtMessageBoxes final : public MessageBoxes {
                 qPrintable(QString(text).replace(QLatin1String("\r\n"), " ").simplified()));
             return;
         }
+        if (icon == BoxIcon::About) {
+            QMessageBox::about(QApplication::activeWindow(), title, text);
+            return;
+        }
         QMessageBox box(icon == BoxIcon::Error ? QMessageBox::Critical : QMessageBox::Information,
                         title, text, QMessageBox::Ok);
         box.exec();
@@ -60,6 +68,7 @@ class QtFileDialogs final : public FileDialogs {
         dialog.setNameFilters(filters);
         if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
             dialog.selectNameFilter(filters.at(r.filterIndex - 1));
+        if (!r.initialDir.isEmpty()) dialog.setDirectory(r.initialDir);
         if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
@@ -104,6 +113,8 @@ Slot<FileDialogs> gDialogs;
 Slot<Sleeper> gSleeper;
 Slot<InstanceStore> gStore;
 QString gProgramFolder;
+QString gChosenFolder;  // programFolder()'s decision, made once
+QString gProgramPath;
 QString gApplicationTitle = QStringLiteral("Keldrin");
 
 }  // namespace
@@ -152,15 +163,42 @@ void setInstanceStore(std::unique_ptr<InstanceStore> s) {
     gStore.current = std::move(s);
 }
 
+QString ChooseFilesFolder(const QString& keldrinHome, const QString& programDir,
+                          bool programDirWritable, const QString& xdgDataHome,
+                          const QString& home) {
+    // A system folder is never the program's own, not even for root, who may write there.
+    const bool systemFolder = programDir.startsWith(QLatin1String("/usr/")) ||
+                              programDir == QLatin1String("/bin") ||
+                              programDir == QLatin1String("/sbin");
+    QString folder;
+    if (!keldrinHome.isEmpty())
+        folder = keldrinHome;
+    else if (programDirWritable && !systemFolder)
+        folder = programDir;
+    else if (xdgDataHome.startsWith(QLatin1Char('/')))
+        folder = xdgDataHome + QStringLiteral("/keldrin");
+    else
+        folder = home + QStringLiteral("/.local/share/keldrin");
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder;
+}
+
 QString programFolder() {
     if (!gProgramFolder.isEmpty()) return gProgramFolder;
-    return QCoreApplication::applicationDirPath();
+    if (!gChosenFolder.isEmpty()) return gChosenFolder;
+    const QString programDir = QFileInfo(programPath()).absolutePath();
+    const bool writable = ::access(QFile::encodeName(programDir).constData(), W_OK) == 0;
+    gChosenFolder = ChooseFilesFolder(qEnvironmentVariable("KELDRIN_HOME"), programDir, writable,
+                                      qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath());
+    if (gChosenFolder != programDir) QDir().mkpath(gChosenFolder);
+    return gChosenFolder;
 }
 
 void setProgramFolder(const QString& folder) {
     QString f = folder;
     while (f.size() > 1 && f.endsWith(QLatin1Char('/'))) f.chop(1);
     gProgramFolder = f;
+    gChosenFolder.clear();
 }
 
 QString applicationTitle() {
@@ -171,7 +209,15 @@ void setApplicationTitle(const QString& title) {
 }
 
 QString programPath() {
-    return QCoreApplication::applicationFilePath();
+    if (!gProgramPath.isEmpty()) return gProgramPath;
+    // The running file itself, whatever name or link it was started by.
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    return exe.isEmpty() ? QCoreApplication::applicationFilePath() : exe;
+}
+
+void setProgramPath(const QString& path) {
+    gProgramPath = path;
+    gChosenFolder.clear();
 }
 
 QString programBaseName() {

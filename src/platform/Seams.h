@@ -21,7 +21,8 @@ class Tones {
     virtual void messageBeep() = 0;
 };
 
-enum class BoxIcon { Error, Information };
+// About: the program's own box of its name and version, with the program's icon.
+enum class BoxIcon { Error, Information, About };
 
 class MessageBoxes {
   public:
@@ -46,6 +47,7 @@ struct FileDialogRequest {
     QString filter;
     int filterIndex = 1;  // 1-based, as the filter pairs are counted
     QString fileName;     // proposed or last file
+    QString initialDir;   // folder the dialog starts in when no file is proposed
     bool askOverwrite = false;
 };
 
@@ -88,11 +90,20 @@ void setFileDialogs(std::unique_ptr<FileDialogs> d);
 void setSleeper(std::unique_ptr<Sleeper> s);
 void setInstanceStore(std::unique_ptr<InstanceStore> s);
 
-// Folder of the running program (where its logs and settings live), without a trailing slash.
+// The folder where the program keeps its files (settings, run summaries, capture logs, the error
+// log and its screenshots, the port map), without a trailing slash. The one place that decides
+// it: the folder named by KELDRIN_HOME when that is set; else the program's own folder when it
+// can be written to (a build tree, a copy in the user's folder) and is not a system folder
+// (/usr/..., /bin, /sbin); else $XDG_DATA_HOME/keldrin (~/.local/share/keldrin), created on
+// first use.
 QString programFolder();
 void setProgramFolder(const QString& folder);  // empty: back to the real one
-// Full path of the running program file, and its name without extension.
+// The rule above as a pure function; `xdgDataHome` is ignored unless it is an absolute path.
+QString ChooseFilesFolder(const QString& keldrinHome, const QString& programDir,
+                          bool programDirWritable, const QString& xdgDataHome, const QString& home);
+// Full path of the running program file (/proc/self/exe), and its name without extension.
 QString programPath();
+void setProgramPath(const QString& path);  // empty: back to the real one
 QString programBaseName();
 
 // The application title: "Keldrin" at start, "Keldrin-Comm<N>" while port N is open. Log file

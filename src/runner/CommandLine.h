@@ -21,4 +21,11 @@ CommandLine parseCommandLine(const QStringList& arguments);
 // the port must be a decimal COM number from 1 to 255 and the project a readable file.
 QString unattendedArgumentProblem(const CommandLine& line);
 
+// `keldrin --help` and `keldrin --version` (the option alone on the command line): the text to
+// print before ending with status 0. Empty for every other command line, which keeps the rules
+// above.
+QString InformationRequested(const QStringList& arguments);
+QString UsageText();
+QString VersionText();  // "Keldrin 4.0.7 (build 420)"
+
 }  // namespace keldrin

@@ -41,6 +41,7 @@ QString FileTitle(const QString& path);
 struct FileDialogMemory {
     QString FileName;
     int FilterIndex = 1;  // 1-based
+    QString InitialDir;   // kept across runs with the window's settings
 };
 
 // What the project actions work on; every pointer and function must be set.

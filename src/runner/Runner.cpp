@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QWidget>
 
 #include "logging/CaptureSwitch.h"
@@ -70,6 +72,10 @@ Runner::Runner(RunnerLinks links, QObject* parent) : QObject(parent), l_(std::mo
         connectGuarded(l_.chkBox_BypassWrongAnswer, &QCheckBox::clicked, this,
                        "chkBox_BypassWrongAnswerClick",
                        [this] { chkBox_BypassWrongAnswerClick(); });
+    if (l_.SpinEdit_Timer4CurrLineCommTimeOut)
+        connectGuarded(l_.SpinEdit_Timer4CurrLineCommTimeOut, &QSpinBox::valueChanged, this,
+                       "SpinEdit_Timer4CurrLineCommTimeOutChange",
+                       [this] { SpinEdit_Timer4CurrLineCommTimeOutChange(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -142,6 +148,10 @@ void Runner::chkBox_BypassWrongAnswerClick() {
                                                    : QStringLiteral("background: #ffffe1;"));
 }
 
+void Runner::SpinEdit_Timer4CurrLineCommTimeOutChange() {
+    Timer4CurrLineCommTimeOut.setInterval(l_.SpinEdit_Timer4CurrLineCommTimeOut->value() * 1000);
+}
+
 void Runner::ActionSentCommandLineExecute() {
     l_.transmitter->ActionSentCommandLineExecute();
 }
@@ -165,8 +175,6 @@ void Runner::endMelody() {
 }
 
 void Runner::clearLineAndRowBar() {
-    // A run that went through every row has nothing to abandon: what its last rows queued
-    // (rows without answer strings are not waited for) still goes out.
     if (!keepOutput_) l_.port->PurgeTransmit();
     l_.port->PurgeReceive();
     l_.communication->SynEditReceiving->clearLines();
@@ -176,6 +184,24 @@ void Runner::clearLineAndRowBar() {
     setRowBar(0);
     RowProgress = 0.0f;
     Timer_4Progress.stop();
+}
+
+bool Runner::waitForOutputSent() {
+    // The abort operation that ends every run purges the transmit queue: at the end of a
+    // complete run that would cut off what the last rows sent without waiting for an answer.
+    // The wait lasts as long as the bytes need at the line's speed, and five seconds more for
+    // a reader that is slow to take them.
+    serial::TSioComPort& port = *l_.port;
+    const std::uint32_t waiting = port.IsOpen() ? port.WaitingOutputCount() : 0;
+    if (waiting == 0) return true;
+    const std::uint32_t baud = qMax<std::uint32_t>(port.ActualBaudRate(), 50);
+    const qint64 limitMs = 5000 + qint64(waiting) * 10 * 1000 / baud;
+    QElapsedTimer clock;
+    clock.start();
+    while (port.IsOpen() && port.WaitingOutputCount() > 0 && AbortFlag == 0 &&
+           clock.elapsed() < limitMs && !(l_.terminating && l_.terminating()))
+        WaitForEvents(10);
+    return !port.IsOpen() || port.WaitingOutputCount() == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -321,11 +347,9 @@ bool Runner::run() {
         if (!goOn) return false;
     }
 
-    keepOutput_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{keepOutput_};
+    // What has left the port must not be flushed after it either: a pseudo-terminal drops
+    // what its reader has not read yet.
+    keepOutput_ = waitForOutputSent();
     BitBtnAbortClick();
     keepOutput_ = false;
     showAlert(QStringLiteral("All your commands had been executed!... see you later..."));

@@ -18,6 +18,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 
 namespace keldrin {
@@ -52,6 +53,7 @@ struct RunnerLinks {
     QProgressBar* JvSpecialProgress1 = nullptr;
     QPlainTextEdit* Memo4Help = nullptr;
     QCheckBox* chkBox_BypassWrongAnswer = nullptr;
+    QSpinBox* SpinEdit_Timer4CurrLineCommTimeOut = nullptr;  // hidden, seconds
     QTimer* Timer4OFF = nullptr;
     StatusPanels* SBar = nullptr;
     StatusPanels* dfsStatusBar1 = nullptr;
@@ -105,8 +107,13 @@ class Runner : public QObject {
     void Timer_4ProgressTimer();
     void tmr4TimeCountTimer();
     void chkBox_BypassWrongAnswerClick();
+    // The answer timer's interval follows the hidden field (every wait sets its own first).
+    void SpinEdit_Timer4CurrLineCommTimeOutChange();
     // What the transmit routine does when it finds the port closed.
     void portNotOpen();
+    // Lets the bytes the run has sent leave the port before its end purges the queue; true
+    // when nothing is left waiting.
+    bool waitForOutputSent();
 
     // Where the Issue of a firmware row points: as written, else completed with the project's
     // folder. "\" separates folders as well as "/", and a Windows drive path is looked for by
@@ -118,6 +125,7 @@ class Runner : public QObject {
     static QByteArray checksumFromFileText(const QByteArray& text);
 
   private:
+    bool keepOutput_ = false;  // the end of a complete run: its output is not purged
     // Each returns false when the run has ended.
     bool run();
     bool commandRow(int r, const QByteArray& issue);
@@ -145,7 +153,6 @@ class Runner : public QObject {
     RunnerLinks l_;
     bool running_ = false;
     bool checksumDone_ = false;
-    bool keepOutput_ = false;  // the run's own end: its output is not purged
 };
 
 }  // namespace keldrin

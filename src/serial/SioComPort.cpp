@@ -162,6 +162,13 @@ std::uint32_t TSioComPort::WaitingInputCount() {
     return core_->LineStatus().inQue;
 }
 
+std::uint32_t TSioComPort::WaitingOutputCount() {
+    if (!core_->IsActive()) return 0;
+    const std::uint32_t size = outBufSize_ > 0 ? static_cast<std::uint32_t>(outBufSize_) : 0;
+    const std::uint32_t free = core_->FreeOutputSpace();
+    return (size > free ? size - free : 0) + core_->LineStatus().outQue;
+}
+
 std::uint32_t TSioComPort::ActualBaudRate() const {
     return baudRate_ == brUser ? static_cast<std::uint32_t>(userBaudRate_)
                                : BaudRateValue(baudRate_);

@@ -100,6 +100,8 @@ class TSioComPort : public QObject {
     void PurgeTransmit();
     std::uint32_t FreeOutputSpace();
     std::uint32_t WaitingInputCount();
+    // Bytes given to the port that have not left it yet: the transmit queue and the driver's.
+    std::uint32_t WaitingOutputCount();
     // "COM5: 38400,N,8,2".
     QString SettingsText() const;
     std::uint32_t ActualBaudRate() const;

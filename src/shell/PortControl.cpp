@@ -216,13 +216,18 @@ void PortControl::SioPortComboBox1Change(serial::TSioPortComboBox*) {
 
 void PortControl::Timer4OFFTimer() {
     PumpOnce();
-    const QDateTime start = w_.runner->RunStartTime;
-    const QString elapsed = start.isValid() ? ClockText(QStringLiteral(":"), true, true,
-                                                        start.msecsTo(QDateTime::currentDateTime()))
-                                            : ClockText(QStringLiteral(":"), true, true, qint64(0));
-    w_.btnAbort->setText(QStringLiteral("Cancel - ") + elapsed);
-    w_.LCDLabel1->setText(elapsed);
-    w_.LCDLabel1->show();
+    // The refresh also runs outside a run (the operator's port picker and the switch start it);
+    // the elapsed time is a run's, so only a run going on shows it and lets it count.
+    if (w_.runner->isRunning()) {
+        const QDateTime start = w_.runner->RunStartTime;
+        const QString elapsed = start.isValid()
+                                    ? ClockText(QStringLiteral(":"), true, true,
+                                                start.msecsTo(QDateTime::currentDateTime()))
+                                    : ClockText(QStringLiteral(":"), true, true, qint64(0));
+        w_.btnAbort->setText(QStringLiteral("Cancel - ") + elapsed);
+        w_.LCDLabel1->setText(elapsed);
+        w_.LCDLabel1->show();
+    }
     // "Program" stays disabled while a run is going; a press would close the port under it.
     if (w_.runner->isRunning() || (w_.production && w_.production->Running))
         w_.SpeedButton3->setEnabled(false);

@@ -38,6 +38,13 @@ void endInOrder(TfrmMain& window) {
     poll->start();
 }
 
+// The last line on standard error of an unattended run names its summary, so that a
+// production script can find it; the exit status stays the contract.
+int nameSummary(const TfrmMain& window, int status) {
+    std::fprintf(stderr, "%s\n", qPrintable(SummaryFileName(window.CommandLinePort.toInt())));
+    return status;
+}
+
 }  // namespace
 
 int runProgram(Application& app) {
@@ -68,7 +75,8 @@ int runProgram(Application& app) {
     if (window.AutoRunMode) {
         guarded("SpeedButton1Click", [&] { window.production->SpeedButton1Click(); });
         PumpOnce();
-        if (window.production->Finished) return leave(window.production->LastExitStatus);
+        if (window.production->Finished)
+            return nameSummary(window, leave(window.production->LastExitStatus));
         // A project that stopped loading half way must not be run with what it left behind.
         if (!window.project->LoadError.isEmpty()) return leave(RunExitNotStarted);
         if (platform::isHeadless() || window.isHidden()) {
@@ -79,7 +87,8 @@ int runProgram(Application& app) {
         }
     }
     const int status = app.exec();
-    if (window.AutoRunMode && window.production->Finished) return window.production->LastExitStatus;
+    if (window.AutoRunMode && window.production->Finished)
+        return nameSummary(window, window.production->LastExitStatus);
     return status;
 }
 

@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -42,15 +43,22 @@
 #include "serial/discovery/TSioPortComboBox.h"
 #include "serial/discovery/TXComm.h"
 #include "shell/ErrorLog.h"
+#include "shell/FormSettings.h"
+#include "shell/HelpMenu.h"
 #include "shell/PortControl.h"
+#include "shell/TableEditing.h"
 #include "shell/TfrmAbout.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/Transmitter.h"
+#include "tools/CalculationsPage.h"
+#include "tools/HexEditorPage.h"
 #include "tools/HexRecordPage.h"
+#include "widgets/AppIcon.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/ByteLinesView.h"
+#include "widgets/FilenameEdit.h"
 #include "widgets/LedLamp.h"
 #include "widgets/PaintPacer.h"
 #include "widgets/RadioGroup.h"
@@ -109,7 +117,19 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
     buildRunner();
     buildPortControl();
 
+    setWindowIcon(AppIcon());
     frmAbout = new TfrmAbout(this);
+    helpMenu = new HelpMenu(frmAbout, this);
+    settings = new FormSettings(*this);
+    // Every width change is stored, all eight widths at once.
+    connectGuarded(tableEditing, &TableEditing::StringGrid1ColWidthsChanged, this,
+                   "StringGrid1ColWidthsChanged", [this](int column) {
+                       // The stretched last column follows the window, not the operator.
+                       if (column == kCommandColumnCount - 1 &&
+                           StringGrid1->horizontalHeader()->stretchLastSection())
+                           return;
+                       settings->saveColumnWidths();
+                   });
 
     setMinimumSize(670, 460);
     resize(908, 596 + menuBar()->sizeHint().height());
@@ -120,6 +140,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+    settings->saveFormGroup();  // does nothing when the close saved it already
     qApp->removeEventFilter(hints_);
     setErrorTrap(nullptr);
 }
@@ -186,10 +207,13 @@ void TfrmMain::buildMenus() {
     addAction(MISettings);
 
     connectGuarded(MIExit, &QAction::triggered, this, "MIExitClick", [this] { MIExitClick(); });
-    connectGuarded(About1, &QAction::triggered, this, "About1Click", [this] { frmAbout->show(); });
-    connectGuarded(
-        OpenApplicationFolder1, &QAction::triggered, this, "OpenApplicationFolder1Click",
-        [] { QDesktopServices::openUrl(QUrl::fromLocalFile(platform::programFolder())); });
+    connectGuarded(About1, &QAction::triggered, this, "About1Click",
+                   [this] { helpMenu->About1Click(); });
+    connectGuarded(Versions1, &QAction::triggered, this, "Versions1Click",
+                   [this] { helpMenu->Versions1Click(); });
+    connectGuarded(OpenApplicationFolder1, &QAction::triggered, this,
+                   "OpenApplicationFolder1Click",
+                   [this] { helpMenu->OpenApplicationFolder1Click(); });
     connectGuarded(mnuDefault, &QAction::triggered, this, "mnuDefaultClick",
                    [this] { mnuDefaultClick(); });
     connectGuarded(mnuSimplified, &QAction::triggered, this, "mnuSimplifiedClick",
@@ -332,6 +356,14 @@ void TfrmMain::buildEngineeringView() {
     buildLoggingPage();
     communication = new CommunicationPage(TabSheet3, Panel2);
     hexRecord = new HexRecordPage(TabSheet2);
+    calculations = new CalculationsPage(TabSheet7);
+    HexEditorLinks hexLinks;
+    hexLinks.dialogParent = this;
+    // The dialog memory and the status bar come later in the build; they are looked up on use.
+    hexLinks.openDialogFileName = [this]() -> QString& { return openDialogMemory_->FileName; };
+    hexLinks.openDialogFilterIndex = [this]() -> int& { return openDialogMemory_->FilterIndex; };
+    hexLinks.showStatus = [this](const QString& text) { SBar->setPanelText(0, text); };
+    hexEditor = new HexEditorPage(TabSheet5, std::move(hexLinks));
     setActiveTab(tabIndexOf(QStringLiteral("Project")));
 
     connectGuarded(pcMain_PageControl, &QTabWidget::currentChanged, this,
@@ -373,7 +405,8 @@ void TfrmMain::buildProjectPage() {
     CommPortStripLayout->addWidget(SpeedButtonCommPortOpenClose2);
     CommPortStripLayout->addWidget(ButtonConfig2);
     CommPortStripLayout->addStretch(1);
-    CommPortStripLayout->addWidget(new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort));
+    lblDelayOnSent = new QLabel(QStringLiteral("Delay on Sent:"), Panel_CommPort);
+    CommPortStripLayout->addWidget(lblDelayOnSent);
     SpinEdit_DelayOnSent = named(new QSpinBox(Panel_CommPort), "SpinEdit_DelayOnSent");
     SpinEdit_DelayOnSent->setRange(0, 100000);
     SpinEdit_DelayOnSent->setValue(10);
@@ -431,6 +464,33 @@ void TfrmMain::buildProjectPage() {
 
     connectGuarded(SpeedButton_Resize, &QToolButton::clicked, this, "SpeedButton_ResizeClick",
                    [this] { SpeedButton_ResizeClick(); });
+
+    // The table's editors live over the cells they edit.
+    cmbxFile = named(new QComboBox(StringGrid1->viewport()), "cmbxFile");
+    JvFilenameEdit1 = named(new FilenameEdit(StringGrid1->viewport()), "JvFilenameEdit1");
+    PopupMenuOFstrGrid = named(new QMenu(StringGrid1), "PopupMenuOFstrGrid");
+    MoveUp1 = namedAction(this, "MoveUp1", QStringLiteral("MoveUp"));
+    MoveDown1 = namedAction(this, "MoveDown1", QStringLiteral("MoveDown"));
+    Delete1 = namedAction(this, "Delete1", QStringLiteral("Delete"));
+    PopupMenuOFstrGrid->addAction(MoveUp1);
+    PopupMenuOFstrGrid->addAction(MoveDown1);
+    PopupMenuOFstrGrid->addSeparator();
+    PopupMenuOFstrGrid->addAction(Delete1);
+    TableEditingLinks editing;
+    editing.table = table_.get();
+    editing.cmbxFile = cmbxFile;
+    editing.JvFilenameEdit1 = JvFilenameEdit1;
+    editing.PopupMenuOFstrGrid = PopupMenuOFstrGrid;
+    editing.SpeedButton_Resize = SpeedButton_Resize;
+    editing.hints = hints_;
+    editing.window = this;
+    tableEditing = new TableEditing(std::move(editing), this);
+    connectGuarded(MoveUp1, &QAction::triggered, this, "MoveUp1Click",
+                   [this] { tableEditing->MoveUp1Click(); });
+    connectGuarded(MoveDown1, &QAction::triggered, this, "MoveDown1Click",
+                   [this] { tableEditing->MoveDown1Click(); });
+    connectGuarded(Delete1, &QAction::triggered, this, "Delete1Click",
+                   [this] { tableEditing->Delete1Click(); });
     connectGuarded(SpeedButtonClose, &QPushButton::clicked, this, "SpeedButtonCloseClick",
                    [this] { SpeedButtonCloseClick(); });
 }
@@ -540,6 +600,7 @@ void TfrmMain::buildRunner() {
     links.JvSpecialProgress1 = JvSpecialProgress1;
     links.Memo4Help = Memo4Help;
     links.chkBox_BypassWrongAnswer = chkBox_BypassWrongAnswer;
+    links.SpinEdit_Timer4CurrLineCommTimeOut = SpinEdit_Timer4CurrLineCommTimeOut;
     links.Timer4OFF = Timer4OFF;
     links.SBar = SBar;
     links.dfsStatusBar1 = dfsStatusBar1;
@@ -689,10 +750,12 @@ void TfrmMain::FormCreate() {
     SBar->setPanelText(7, QStringLiteral("Current Commands File: \"blank\""));
     table_->writeHeaderRow();
     // Until widths are stored, every column starts wide enough for its header.
+    SetGridTag(StringGrid1, kGridTagRestoringWidths);
     const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
     for (int c = 0; c < kCommandColumnCount; ++c)
         StringGrid1->setColumnWidth(
             c, qMax(40, headerMetrics.horizontalAdvance(table_->cell(c, 0)) + 24));
+    settings->readColumnWidths();
     SpeedButton_ResizeClick();
     mnuShowHint->setChecked(true);
     hints_->setShowHint(true);
@@ -711,6 +774,14 @@ void TfrmMain::FormCreate() {
         PumpOnce();
     }
     SelectCommPortQuantity1Click();
+}
+
+FileDialogMemory& TfrmMain::OpenDialog1() {
+    return *openDialogMemory_;
+}
+
+FileDialogMemory& TfrmMain::SaveDialog1() {
+    return *saveDialogMemory_;
 }
 
 void TfrmMain::FormActivate() {
@@ -829,6 +900,7 @@ void TfrmMain::mnuSimplifiedClick() {
     Panel2->show();
     SBar->show();
     mnuSimplified->setChecked(true);
+    lblDelayOnSent->hide();
     SpinEdit_DelayOnSent->hide();
     SpeedButtonSave->hide();
     update();
@@ -844,6 +916,7 @@ void TfrmMain::mnuAdvancedModeClick() {
     Panel2->show();
     SBar->show();
     mnuAdvancedMode->setChecked(true);
+    lblDelayOnSent->show();
     SpinEdit_DelayOnSent->show();
     SpeedButtonSave->show();
     update();
@@ -876,21 +949,7 @@ void TfrmMain::SpeedButtonCloseClick() {
 }
 
 void TfrmMain::SpeedButton_ResizeClick() {
-    if (SpeedButton_Resize->isChecked()) {
-        const QFontMetrics metrics(StringGrid1->font());
-        const QFontMetrics headerMetrics(StringGrid1->horizontalHeader()->font());
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int c = 0; c < kCommandColumnCount; ++c) {
-                int widest = headerMetrics.horizontalAdvance(table_->cell(c, 0));
-                for (int r = 1; r < table_->rowCount(); ++r)
-                    widest = qMax(widest, metrics.horizontalAdvance(table_->cell(c, r)));
-                StringGrid1->setColumnWidth(c, qMax(40, widest + 8));
-                if (pass == 1) PumpOnce();
-            }
-            if (pass == 0) PumpOnce();
-        }
-    }
-    update();
+    tableEditing->SpeedButton_ResizeClick();
 }
 
 void TfrmMain::SelectCommPortQuantity1Click() {

@@ -28,6 +28,8 @@ class QWidget;
 namespace keldrin {
 
 class BlinkingLabel;
+class CalculationsPage;
+class HexEditorPage;
 class CaptureSwitch;
 class CommandTable;
 class CommunicationPage;
@@ -48,7 +50,11 @@ class TSioPortComboBox;
 class TXComm;
 }  // namespace serial
 class ErrorLog;
+class FilenameEdit;
+class FormSettings;
+class HelpMenu;
 class HintController;
+class TableEditing;
 class StatusPanels;
 class TfrmAbout;
 
@@ -99,8 +105,16 @@ class TfrmMain : public QMainWindow {
     ToggleSwitch* JvSwitch_CommPort = nullptr;
     ToggleSwitch* JvSwitch_CommPort_WAS = nullptr;  // hidden
     QPushButton* ButtonConfig2 = nullptr;           // "Config selected ComPort"
+    QLabel* lblDelayOnSent = nullptr;               // its caption, shown and hidden with it
     QSpinBox* SpinEdit_DelayOnSent = nullptr;       // pause after each sent line, ms
     QTableWidget* StringGrid1 = nullptr;
+    QComboBox* cmbxFile = nullptr;            // the Type list over a Type cell
+    FilenameEdit* JvFilenameEdit1 = nullptr;  // the file picker over a file row's Issue cell
+    QMenu* PopupMenuOFstrGrid = nullptr;      // the grid's popup menu
+    QAction* MoveUp1 = nullptr;
+    QAction* MoveDown1 = nullptr;
+    QAction* Delete1 = nullptr;
+    TableEditing* tableEditing = nullptr;    // how the table is edited in place
     QFrame* Panel_ProjectButtons = nullptr;  // buttons below the table
     QHBoxLayout* ProjectButtonsLayout = nullptr;
     QPushButton* btnGo = nullptr;  // "Go- execute all commands"
@@ -140,6 +154,8 @@ class TfrmMain : public QMainWindow {
     // --- the pages built by their subsystems -----------------------------------------------------
     CommunicationPage* communication = nullptr;  // "Communication"
     HexRecordPage* hexRecord = nullptr;          // "HEX Command CS"
+    CalculationsPage* calculations = nullptr;    // "Calculations"
+    HexEditorPage* hexEditor = nullptr;          // "HEXeditor"
 
     // --- the serial port and the terminal
     // ----------------------------------------------------------
@@ -173,6 +189,8 @@ class TfrmMain : public QMainWindow {
     QAction* MISettings = nullptr;  // Ctrl+S, in a menu that is never shown
 
     TfrmAbout* frmAbout = nullptr;
+    FormSettings* settings = nullptr;  // "Keldrin.xml": column widths and the form group
+    HelpMenu* helpMenu = nullptr;  // About, Versions, Open Application Folder
 
     // --- state ---------------------------------------------------------------------------------
     int StatusBarProgressFlag = 0;
@@ -183,6 +201,9 @@ class TfrmMain : public QMainWindow {
 
     CommandTable& table() { return *table_; }
     HintController& hints() { return *hints_; }
+    // The open and save dialogs' memory of their last choice.
+    FileDialogMemory& OpenDialog1();
+    FileDialogMemory& SaveDialog1();
     ErrorLog& errorLog() { return *errorLog_; }
 
     // --- handlers ------------------------------------------------------------------------------

@@ -145,11 +145,18 @@ void Transmitter::ButtonSendOnceClick() {
         ++pendingSends_;
         return;
     }
-    transmit();
-    // Sends asked for meanwhile run now, one after the other.
-    while (pendingSends_ > 0 && !sending_) {
-        --pendingSends_;
+    try {
         transmit();
+        // Sends asked for meanwhile run now, one after the other.
+        while (pendingSends_ > 0 && !sending_) {
+            --pendingSends_;
+            transmit();
+        }
+    } catch (...) {
+        // A send that failed on the wire takes the ones queued behind it along: left queued,
+        // the next Enter or loop tick would send the line once for each of them.
+        pendingSends_ = 0;
+        throw;
     }
 }
 

@@ -23,25 +23,60 @@ ByteLinesView::ByteLinesView(QWidget* parent) : QPlainTextEdit(parent) {
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    QFont mono(QStringLiteral("Monospace"));
+    // The bundled DejaVu Sans Mono has every mark the special characters use.
+    QFont mono;
+    mono.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     mono.setStyleHint(QFont::TypeWriter);
     setFont(mono);
 }
 
-QString ByteLinesView::displayText(const QByteArray& line) {
+QString ByteLinesView::displayText(const QByteArray& line, bool special) {
     QString out;
     out.reserve(line.size());
     for (char ch : line) {
         const auto c = static_cast<unsigned char>(ch);
-        // The control pictures block keeps CR, LF and friends on the row they arrived in.
-        if (c < 32)
-            out += QChar(0x2400 + c);
-        else if (c == 127)
-            out += QChar(0x2421);
-        else
+        if (c >= 32 && c != 127) {
             out += QChar(c);
+            continue;
+        }
+        // A received block stays one row, so its line ends are never drawn as breaks. Without
+        // special characters a tab is white space and the other control bytes draw nothing;
+        // with them each byte gets one mark, taken from what DejaVu Sans Mono can draw (it has
+        // no control pictures, which would come out as empty boxes).
+        if (!special) {
+            if (c == '\t') out += QLatin1Char('\t');
+            continue;
+        }
+        switch (c) {
+            case '\t':
+                out += QChar(0x2192);  // rightwards arrow
+                break;
+            case '\r':
+                out += QChar(0x2190);  // leftwards arrow: back to the start of the line
+                break;
+            case '\n':
+                out += QChar(0x2193);  // downwards arrow: to the next line
+                break;
+            case 0:
+                out += QChar(0x2205);  // empty set
+                break;
+            default:
+                out += QChar(0x2022);  // bullet: any other control byte
+                break;
+        }
     }
     return out;
+}
+
+void ByteLinesView::render() {
+    QStringList shown;
+    shown.reserve(lines_.size());
+    for (const QByteArray& l : lines_) shown << displayText(l, showSpecial_);
+    setPlainText(shown.join(QLatin1Char('\n')));
+    // Every line is shown now: nothing is pending any more.
+    shownCount_ = int(lines_.size());
+    shownDropped_ = 0;
+    pendingAppends_ = 0;
 }
 
 void ByteLinesView::setLines(const QList<QByteArray>& lines) {
@@ -50,11 +85,7 @@ void ByteLinesView::setLines(const QList<QByteArray>& lines) {
     pendingAppends_ = 0;
     pendingTop_ = -1;
     lines_ = lines;
-    QStringList shown;
-    shown.reserve(lines.size());
-    for (const QByteArray& l : lines) shown << displayText(l);
-    setPlainText(shown.join(QLatin1Char('\n')));
-    shownCount_ = int(lines.size());
+    render();
 }
 
 void ByteLinesView::scheduleSync() {
@@ -123,7 +154,7 @@ void ByteLinesView::applyPending() {
         QStringList shown;
         shown.reserve(pendingAppends_);
         for (qsizetype i = lines_.size() - pendingAppends_; i < lines_.size(); ++i)
-            shown << displayText(lines_.at(i));
+            shown << displayText(lines_.at(i), showSpecial_);
         if (shownCount_ == 0) {
             setPlainText(shown.join(QLatin1Char('\n')));
         } else {
@@ -198,6 +229,14 @@ void ByteLinesView::setShowSpecialChars(bool on) {
     flags.setFlag(QTextOption::ShowLineAndParagraphSeparators, on);
     option.setFlags(flags);
     document()->setDefaultTextOption(option);
+    if (on == showSpecial_) return;
+    showSpecial_ = on;
+    // Drawn anew from the kept bytes; the operator keeps his place in the window.
+    const int top = topLine();
+    const int caret = caretLine();
+    render();
+    setCaretLine(caret);
+    setTopLine(top);
 }
 
 void ByteLinesView::mouseDoubleClickEvent(QMouseEvent* event) {

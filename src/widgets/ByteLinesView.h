@@ -8,7 +8,8 @@
 namespace keldrin {
 
 // A read-only window of byte lines: each line is kept exactly as given (CR, LF and NUL
-// included) and shown on one row, control characters drawn as their visible symbols.
+// included) and shown on one row. Control characters get visible marks only while special
+// characters are shown.
 class ByteLinesView : public QPlainTextEdit {
     Q_OBJECT
   public:
@@ -31,8 +32,10 @@ class ByteLinesView : public QPlainTextEdit {
     int topLine() const;
     void setShowSpecialChars(bool on);
 
-    // How a byte line is drawn.
-    static QString displayText(const QByteArray& line);
+    bool showSpecialChars() const { return showSpecial_; }
+
+    // How a byte line is drawn, with or without marks for the special characters.
+    static QString displayText(const QByteArray& line, bool special);
 
     // The lines above are exact at once; the text on screen follows at screen rate, so a
     // device sending many small blocks costs one layout a frame, not one per block. The
@@ -50,8 +53,10 @@ class ByteLinesView : public QPlainTextEdit {
   private:
     void scheduleSync();
     void applyPending();
+    void render();
 
     QList<QByteArray> lines_;
+    bool showSpecial_ = false;
     // What the document lacks: of its lines after the first, the first `shownDropped_` are
     // gone from `lines_`, and the last `pendingAppends_` of `lines_` are not in it yet.
     int shownCount_ = 0;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
+#include "serial/discovery/PortProbe.h"
 #include "serial/discovery/TXComm.h"
 #include "serial/platform/PortMap.h"
 
@@ -92,7 +93,9 @@ QStringList CommPortsReport(TXComm& XComm1, const QString& osVersionLine, bool u
     const PortMapEntries known = CurrentPortMap();
     for (int n = 1; n <= last; ++n) {
         const QString com = QStringLiteral("Com%1").arg(n);
-        if (!known.count(n)) {
+        // A number stays in the map after its adapter was unplugged: present means a device.
+        const auto it = known.find(n);
+        if (it == known.end() || !PortPresent(it->second)) {
             lines << com + QStringLiteral(" Not found");
             continue;
         }

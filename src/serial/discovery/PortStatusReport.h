@@ -28,8 +28,8 @@ int ReportPortCount(const QString& osVersionLine, bool upTo255);
 
 // The report's lines. The first ten characters of the version line choose the layout:
 // "Windows 95" COM 1 to 16, "Windows NT" and "Linux Vers" COM 1 to 24 (or 255 with upTo255),
-// anything else the header only. A port is known when the port map or the system names a
-// device for it; each known port is opened once with `XComm1`.
+// anything else the header only. A port is present when the port map or the system names a
+// device for it and that device exists; each present port is opened once with `XComm1`.
 QStringList CommPortsReport(TXComm& XComm1, const QString& osVersionLine, bool upTo255);
 
 // Replaces the content of `Memo1` with the report for this computer.

@@ -30,7 +30,7 @@ class PortEntryDelegate final : public QStyledItemDelegate {
         // focus state without marking it, so that one is drawn plain too.
         const bool plain = !(option.state & QStyle::State_Selected);
         if ((owner_->Options() & pcHighlightOpen) && plain) {
-            const auto state = static_cast<TSioPortState>(index.data(Qt::UserRole).toUInt() >> 16);
+            const TSioPortState state = owner_->EntryState(index.row());
             const QPalette& pal = owner_->palette();
             if (state == psInUse)
                 opt.palette.setColor(QPalette::Text, pal.color(QPalette::Disabled, QPalette::Text));
@@ -84,20 +84,39 @@ void TSioPortComboBox::SetSelectedComNumber(std::uint16_t number) {
     SelectByNumber();
 }
 
-std::uint32_t TSioPortComboBox::EntryTag(int index) const {
+std::uint32_t TSioPortComboBox::rawTag(int index) const {
     return itemData(index, Qt::UserRole).toUInt();
 }
 
+std::uint32_t TSioPortComboBox::EntryTag(int index) const {
+    // Who holds which port is looked up when somebody first asks after a rebuild; the entry's
+    // number and whether it is listed do not depend on it.
+    const_cast<TSioPortComboBox*>(this)->lookUpHolders();
+    return rawTag(index);
+}
+
 void TSioPortComboBox::RefillList() {
+    refill(false);
+}
+
+void TSioPortComboBox::refill(bool keepShown) {
     // One reading of the map for the whole list: up to 255 numbers stay cheap.
     const int max = maxComPorts_;
-    const std::map<int, TSioPortState> states =
-        max > 0 ? ProbePorts(max, CurrentPortMap()) : std::map<int, TSioPortState>{};
+    devices_ = max > 0 ? CurrentPortMap() : PortMapEntries{};
+    // Only the free-only list needs to know who holds what to be drawn up; the others list
+    // what exists, and their states are looked up when they are asked for.
+    const bool freeOnly = (options_ & pcCheckExist) && (options_ & pcDisableOpen);
+    const std::map<int, TSioPortState> states = max <= 0   ? std::map<int, TSioPortState>{}
+                                                : freeOnly ? ProbePorts(max, devices_)
+                                                           : PresentPorts(max, devices_);
+    holdersKnown_ = freeOnly;
+    const int shown = keepShown && currentIndex() >= 0 ? EntryNumber(currentIndex()) : 0;
 
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     const QSignalBlocker quiet(this);  // a rebuild is no pick and no change of the user's
     clear();
+    int shownIndex = -1;
     for (int n = 1; n <= max; ++n) {
         const auto it = states.find(n);
         const TSioPortState state = it == states.end() ? psAbsent : it->second;
@@ -109,11 +128,42 @@ void TSioPortComboBox::RefillList() {
         else
             listed = state == psFree || state == psInUse;
         if (!listed) continue;
+        if (n == shown) shownIndex = count();
         const std::uint32_t tag = (static_cast<std::uint32_t>(state) << 16) | std::uint32_t(n);
         addItem(QStringLiteral("COM %1").arg(n), QVariant::fromValue<uint>(tag));
     }
-    setCurrentIndex(-1);
+    setCurrentIndex(shownIndex);
     setUpdatesEnabled(updates);
+}
+
+void TSioPortComboBox::lookUpHolders() {
+    if (holdersKnown_) return;
+    holdersKnown_ = true;
+    PortMapEntries listed;
+    for (int i = 0; i < count(); ++i) {
+        const int n = rawTag(i) & 0xFFFF;
+        const auto it = devices_.find(n);
+        if (it != devices_.end()) listed[n] = it->second;
+    }
+    if (listed.empty()) return;
+    const std::map<int, TSioPortState> states = ProbePorts(listed.rbegin()->first, listed);
+    const QSignalBlocker quiet(this);
+    for (int i = 0; i < count(); ++i) {
+        const int n = rawTag(i) & 0xFFFF;
+        const auto it = states.find(n);
+        const TSioPortState state = it == states.end() ? psAbsent : it->second;
+        setItemData(i, QVariant::fromValue<uint>((std::uint32_t(state) << 16) | std::uint32_t(n)),
+                    Qt::UserRole);
+    }
+}
+
+void TSioPortComboBox::showPopup() {
+    // The operator looks at the list: fresh states, the shown entry kept.
+    guarded("TSioPortComboBox.DropDown", [this] {
+        refill(true);
+        lookUpHolders();
+    });
+    QComboBox::showPopup();
 }
 
 void TSioPortComboBox::SelectByNumber() {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The COM port picker: a drop-down list of the port numbers that exist on this computer, each
-// probed when the list is built; ports someone holds can be left out or drawn in grey. Picking
+// probed (without opening it) when the list is built or dropped down; ports someone holds can
+// be left out or drawn in grey. Picking
 // an entry sets the port number of the serial port object it serves.
 
 #include <QColor>
@@ -43,7 +44,10 @@ class TSioPortComboBox : public QComboBox {
     std::uint16_t SelectedComNumber() const { return selected_; }
     void SetSelectedComNumber(std::uint16_t number);
 
-    // Probes COM 1 to MaxComPorts and lists them by the options; shows no entry afterwards.
+    // Lists COM 1 to MaxComPorts by the options; shows no entry afterwards. Which ports exist
+    // is looked up now; who holds them (the probe) when an entry's state is first asked for or
+    // the list is dropped down, so a list that nobody looks at (an unattended run's) probes
+    // nothing. Only the free-only list (pcCheckExist with pcDisableOpen) probes at once.
     void RefillList();
     // Shows the entry of SelectedComNumber; without one, the first entry (taking its number),
     // or nothing (number 0) when the list is empty.
@@ -51,7 +55,7 @@ class TSioPortComboBox : public QComboBox {
 
     // Entry data: the tag is (probe state << 16) | port number.
     std::uint32_t EntryTag(int index) const;
-    std::uint16_t EntryNumber(int index) const { return EntryTag(index) & 0xFFFF; }
+    std::uint16_t EntryNumber(int index) const { return rawTag(index) & 0xFFFF; }
     TSioPortState EntryState(int index) const {
         return static_cast<TSioPortState>(EntryTag(index) >> 16);
     }
@@ -69,12 +73,24 @@ class TSioPortComboBox : public QComboBox {
     // dropped-down list, nor away with the whole window).
     std::function<void(TSioPortComboBox* Sender)> OnExit;
 
+    // Drops the list down with fresh probe states; the shown entry stays.
+    void showPopup() override;
+
   protected:
     void changeEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void userPicked(int index);
+    // Rebuilds the entries; shows the entry that was shown before when `keepShown` and it is
+    // still listed, else none.
+    void refill(bool keepShown);
+    // Probes the listed ports once after a rebuild and puts their states into the tags.
+    void lookUpHolders();
+    std::uint32_t rawTag(int index) const;
+
+    PortMapEntries devices_;    // the map the list was built from
+    bool holdersKnown_ = true;  // the tags hold probe states, not only presence
 
     QPointer<TSioComPort> comPort_;
     TSioPortCtlOptions options_ = pcCheckExist;

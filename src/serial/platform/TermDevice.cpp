@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "serial/platform/DeviceHolders.h"
 #include "serial/platform/Termios2.h"
 
 namespace keldrin::serial {
@@ -78,6 +79,12 @@ TermDevice::OpenResult TermDevice::open(const std::string& path, int* error) {
         return r;
     };
     if (path.empty()) return fail(ENOENT, OpenResult::Missing);
+    // A port is open in one program at a time: two readers of a tty split its bytes between
+    // them. Whoever holds it (a lock, a live UUCP lock file, or an open descriptor, as
+    // screen or cat keep one without any lock) keeps it, and we do not touch its lines.
+    SerialDeviceId id;
+    if (LookUpSerialDevice(path, &id) == DevicePresence::Present && DeviceHeld(id))
+        return fail(EBUSY, OpenResult::Unavailable);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;

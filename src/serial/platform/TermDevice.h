@@ -45,7 +45,9 @@ class TermDevice {
     TermDevice& operator=(const TermDevice&) = delete;
 
     // Opens for reading and writing, non-blocking, without becoming the controlling terminal,
-    // exclusively (TIOCEXCL and a non-blocking flock). `error` receives errno on failure.
+    // exclusively (TIOCEXCL and a non-blocking flock). A device that another program holds
+    // (DeviceHeld: a lock, a live UUCP lock file, an open descriptor) is refused before it is
+    // opened. `error` receives errno on failure.
     OpenResult open(const std::string& path, int* error = nullptr);
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }

@@ -174,7 +174,8 @@ void Client::close() {
 
 bool Client::send(const std::string& bytes) {
     std::size_t done = 0;
-    const auto deadline = Clock::now() + Ms(3000);
+    // Generous: a large burst goes at the pace of a device on a busy machine.
+    const auto deadline = Clock::now() + Ms(30000);
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n > 0) {

@@ -61,7 +61,7 @@ class Client {
     // Everything that arrives within the time (reads until it has been quiet so long).
     std::string readFor(Ms time);
     // Reads until the text ends with one of the endings, or the time-out; returns what came.
-    std::string readUntil(const std::vector<std::string>& endings, Ms timeout = Ms(3000));
+    std::string readUntil(const std::vector<std::string>& endings, Ms timeout = Ms(10000));
     // Each read's bytes, until total bytes arrived or the time-out.
     std::vector<std::string> readChunks(std::size_t total, Ms timeout);
     // True when the other side has hung up (poll reports POLLHUP/POLLERR) within the time.

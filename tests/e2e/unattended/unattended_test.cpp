@@ -1,7 +1,11 @@
 // `keldrin <port> <project>` as a production line calls it: the built program, offscreen,
 // against keldrin-devsim, judged by its exit status and the run summary file beside it.
 
+#include <pty.h>
+#include <unistd.h>
+
 #include "UnattendedFixture.h"
+#include "support/OpenCounter.h"
 
 using keldrin::testkit::readAll;
 
@@ -10,6 +14,8 @@ TEST_F(Unattended, APassingProjectWritesItsSummaryAndEndsWithZero) {
     const Result r = run({"3", exampleProject().toStdString()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(readAll(summaryPath(3)), QByteArray("\r\nOK\r\nCalculated CHECKSUM:7B5F\r\n"));
+    // Standard error names the summary for the production script, and says nothing else.
+    EXPECT_EQ(r.err, summaryPath(3).toStdString() + "\n");
     EXPECT_EQ(dev.stop(), 0);
     EXPECT_EQ(readAll(imagePath(3)), readAll(EXAMPLES_DIR "/board-data.txt"));
 }
@@ -40,12 +46,12 @@ TEST_F(Unattended, AFailureAfterARowThatSendsNothingIsStillTheVerdict) {
 
 TEST_F(Unattended, APulledDeviceEndsTheRunWithItsSummary) {
     device(6, {"--pull-after", "600"});
-    const Result r = run({"6", exampleProject().toStdString()}, 30);
+    // A run that hung would be killed at the limit and not end with 1.
+    const Result r = run({"6", exampleProject().toStdString()}, 90);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const QByteArray summary = readAll(summaryPath(6));
     EXPECT_TRUE(summary.startsWith("\r\n")) << summary.constData();
     EXPECT_TRUE(summary.endsWith("\r\nDevice Reported=>: \r\n")) << summary.constData();
-    EXPECT_LT(r.seconds, 20);
 }
 
 TEST_F(Unattended, ArgumentsThatCannotWorkEndAtOnceWithTwo) {
@@ -57,10 +63,11 @@ TEST_F(Unattended, ArgumentsThatCannotWorkEndAtOnceWithTwo) {
         {"3"},
         {"3", dir.filePath("missing.cmd").toStdString()},
         {"", project}};
+    // "At once": without opening a port or waiting for anything; one that waited would be
+    // killed at the limit and not end with 2. How long a start takes is a benchmark's figure.
     for (const auto& args : cases) {
-        const Result r = run(args, 10);
+        const Result r = run(args, 30);
         EXPECT_EQ(r.exitCode, 2) << args.size();
-        EXPECT_LT(r.seconds, 1.0);
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(r.err.rfind("keldrin: ", 0), 0u) << r.err;
     }
@@ -95,4 +102,39 @@ TEST_F(Unattended, FourInstancesOnFourPortsKeepApart) {
     for (auto& d : devices) EXPECT_EQ(d->stop(), 0);
     for (int com : {11, 12, 13, 14})
         EXPECT_EQ(readAll(imagePath(com)), readAll(EXAMPLES_DIR "/board-data.txt")) << com;
+}
+
+TEST_F(Unattended, ARunOpensOnlyItsOwnDevice) {
+    auto& dev = device(2);
+    // Two more boards on the same computer, whose lines this run must leave alone: every open
+    // raises DTR and RTS, which resets many boards.
+    struct Pty {
+        int master = -1, slave = -1;
+        std::string path;
+        Pty() {
+            char name[256] = {};
+            if (openpty(&master, &slave, name, nullptr, nullptr) == 0) path = name;
+        }
+        ~Pty() {
+            ::close(master);
+            ::close(slave);
+        }
+    } one, three;
+    ASSERT_FALSE(one.path.empty());
+    ASSERT_FALSE(three.path.empty());
+    {
+        QFile map(QString::fromStdString(ports));
+        ASSERT_TRUE(map.open(QIODevice::Append));
+        map.write(QByteArray("COM1=") + one.path.c_str() + "\nCOM3=" + three.path.c_str() + "\n");
+    }
+    const QString project = dir.filePath("who.cmd");
+    writeFile(project, projectText({{"who", "Command", "ID!", "OK", "ERR", "2"}}));
+
+    keldrin::testkit::OpenCounter opens({one.path, dev.devicePath(), three.path});
+    ASSERT_TRUE(opens.ok());
+    const Result r = run({"2", project.toStdString()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(opens.opens(one.path), 0);
+    EXPECT_EQ(opens.opens(three.path), 0);
+    EXPECT_GE(opens.opens(dev.devicePath()), 1);
 }

@@ -1,8 +1,10 @@
-// Figures, not a test: what a picker's rebuild and the status report cost with a given number of
-// pseudo-terminals in the port map. Run: build/tests/discovery_bench [ports] [rounds]
+// Figures, not a test: what a picker's rebuild (which probes without opening) and the status
+// report (which opens each present port) cost with a given number of pseudo-terminals in the
+// port map. Run: build/tests/discovery_bench [ports] [rounds]
 // (QT_QPA_PLATFORM=offscreen without a display).
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <cstdio>
 #include <memory>
@@ -41,7 +43,15 @@ int main(int argc, char** argv) {
         map[1 + 2 * i] = ptys.back()->path;
     }
     useMap(map);
-    std::printf("%zu pseudo-terminals mapped, %d rounds each\n", ptys.size(), rounds);
+    // The probe looks through the descriptors of every process it can see.
+    int processes = 0;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        name.toInt(&number);
+        processes += number;
+    }
+    std::printf("%zu pseudo-terminals mapped, %d processes, %d rounds each\n", ptys.size(),
+                processes, rounds);
 
     std::printf("port map read (CurrentPortMap): %.3f ms\n",
                 msPerRound(rounds, [] { (void)CurrentPortMap(); }));
@@ -51,6 +61,12 @@ int main(int argc, char** argv) {
         box.SetMaxComPorts(max);
         std::printf("RefillList, MaxComPorts %3d: %.3f ms (%d entries)\n", max,
                     msPerRound(rounds, [&] { box.RefillList(); }), box.count());
+        // What a drop-down costs: the rebuild and the probe of who holds the listed ports.
+        std::printf("RefillList and states, MaxComPorts %3d: %.3f ms\n", max,
+                    msPerRound(rounds, [&] {
+                        box.RefillList();
+                        (void)box.EntryState(0);
+                    }));
     }
     TXComm XComm1;
     const QString version = OsVersionText();

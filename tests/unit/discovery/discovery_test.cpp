@@ -6,16 +6,22 @@
 #include <sys/utsname.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstring>
 #include <functional>
 
 #include "serial/SioComPort.h"
 #include "serial/discovery/PortProbe.h"
 #include "serial/discovery/PortStatusReport.h"
 #include "serial/discovery/TXComm.h"
+#include "serial/platform/DeviceHolders.h"
+#include "support/OpenCounter.h"
 #include "unit/discovery/DiscoveryFixture.h"
 
 using namespace keldrin::serial;
 using namespace keldrin::serial::testing;
+using keldrin::testkit::OpenCounter;
 
 namespace {
 
@@ -36,9 +42,9 @@ bool exclusive(int fd) {
 // The line still works both ways after someone opened and closed the device.
 void expectLineWorks(PtyPair& pty) {
     ASSERT_EQ(::write(pty.master, "ping", 4), 4);
-    EXPECT_EQ(readAvailable(pty.slave, 100), "ping");
+    EXPECT_EQ(readAtLeast(pty.slave, 4, 10000), "ping");
     ASSERT_EQ(::write(pty.slave, "pong", 4), 4);
-    EXPECT_EQ(readAvailable(pty.master, 100), "pong");
+    EXPECT_EQ(readAtLeast(pty.master, 4, 10000), "pong");
 }
 
 const QString kSeparator =
@@ -85,34 +91,205 @@ TEST(OsVersion, ThisMachineSelectsTheWideLayout) {
 
 // ---- the probe ----
 
-TEST(Probe, StatesOfFreeHeldAndMissingDevices) {
-    PtyPair free, locked, exclusiveElsewhere, ours;
-    ASSERT_GE(free.master, 0);
-    FlockHolder holder(locked.path);
-    ASSERT_GE(holder.fd, 0);
-    ASSERT_EQ(ioctl(exclusiveElsewhere.slave, TIOCEXCL), 0);
+namespace {
 
-    EXPECT_EQ(ProbePort(free.path), psFree);
-    EXPECT_EQ(ProbePort(locked.path), psInUse);
-    EXPECT_EQ(ProbePort(exclusiveElsewhere.path), psInUse);
-    EXPECT_EQ(ProbePort(""), psAbsent);
-    EXPECT_EQ(ProbePort("/nonexistent/ttyUSB9"), psAbsent);
-    EXPECT_EQ(ProbePort(mapPath()), psAbsent) << "a plain file is no serial device";
+// The far end of a line, as keldrin-devsim is one: a process that holds a pseudo-terminal's
+// master and keeps its slave open too.
+struct FarEnd {
+    pid_t pid = -1;
+    std::string path;
+    FarEnd() {
+        int link[2];
+        if (pipe(link) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            ::close(link[0]);
+            int master = -1, slave = -1;
+            char name[256] = {};
+            if (openpty(&master, &slave, name, nullptr, nullptr) != 0) _exit(1);
+            for (int i = 3; i < 4096; ++i)
+                if (i != master && i != slave && i != link[1]) ::close(i);
+            if (::write(link[1], name, std::strlen(name) + 1) < 0) _exit(1);
+            ::close(link[1]);
+            for (;;) pause();
+        }
+        ::close(link[1]);
+        char name[256] = {};
+        if (::read(link[0], name, sizeof name - 1) > 0) path = name;
+        ::close(link[0]);
+    }
+    ~FarEnd() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
 
-    // Our own serial port object holding the device.
+}  // namespace
+
+TEST(Probe, StatesWithoutOpeningAnyDevice) {
+    PtyPair free, locked, keptOpen, ours;
+    FarEnd simulated, simulatedAndUsed;
+    ASSERT_FALSE(simulated.path.empty());
+    ASSERT_FALSE(simulatedAndUsed.path.empty());
+    HoldingProcess locker(locked.path, true), screen(keptOpen.path), client(simulatedAndUsed.path);
+    ASSERT_TRUE(locker.ok && screen.ok && client.ok);
     useMap({{5, ours.path}});
     TSioComPort port;
     port.SetComNumber(5);
     port.Open();
-    EXPECT_EQ(ProbePort(ours.path), psInUse);
+
+    const std::vector<std::string> devices = {free.path, locked.path,    keptOpen.path,
+                                              ours.path, simulated.path, simulatedAndUsed.path};
+    // (Not /dev/null: every program opens that.)
+    OpenCounter opens(devices);
+    ASSERT_TRUE(opens.ok());
+    struct Case {
+        std::string device;
+        TSioPortState state;
+        const char* what;
+    } cases[] = {
+        {free.path, psFree, "nobody holds it"},
+        {locked.path, psInUse, "flock by another program"},
+        {keptOpen.path, psInUse, "kept open by another program without a lock"},
+        {ours.path, psInUse, "our own port object"},
+        {simulated.path, psFree, "only its far end holds it"},
+        {simulatedAndUsed.path, psInUse, "a client of the far end"},
+        {"", psAbsent, "no name"},
+        {"/nonexistent/ttyUSB9", psAbsent, "no such file (an unplugged adapter)"},
+        {mapPath(), psAbsent, "a plain file"},
+        {"/dev/null", psAbsent, "a device that is no terminal"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ProbePort(c.device), c.state) << c.what;
+    for (const auto& [device, n] : opens.opens()) EXPECT_EQ(n, 0) << device;
+
     port.Close();
     EXPECT_EQ(ProbePort(ours.path), psFree);
-
-    // The probe gives the port back as it found it: no exclusive flag left on a free port,
-    // another holder's flag kept, and the line still carrying data both ways.
-    EXPECT_FALSE(exclusive(free.slave));
-    EXPECT_TRUE(exclusive(exclusiveElsewhere.slave));
+    // What the probe left behind: the line still carries data both ways.
     expectLineWorks(free);
+}
+
+TEST(Probe, UucpLockFiles) {
+    PtyPair pty;
+    QTemporaryDir dir;
+    const std::string lockDir = dir.path().toStdString();
+    HolderSources sources;
+    sources.proc = "/proc";
+    sources.lockDirs = {lockDir};
+    SerialDeviceId id;
+    ASSERT_EQ(LookUpSerialDevice(pty.path, &id), DevicePresence::Present);
+    // The lock is named after the node also when the device is reached through a link.
+    const std::string alias = lockDir + "/modem";
+    ASSERT_EQ(symlink(pty.path.c_str(), alias.c_str()), 0);
+    SerialDeviceId viaAlias;
+    ASSERT_EQ(LookUpSerialDevice(alias, &viaAlias), DevicePresence::Present);
+
+    HoldingProcess alive;
+    ASSERT_TRUE(alive.ok);
+    const std::string lockFile = lockDir + "/LCK.." + pty.path.substr(5).replace(3, 1, "_");
+    auto writeLock = [&](const QByteArray& text) {
+        QFile f(QString::fromStdString(lockFile));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    const int live = alive.pid;
+    struct Case {
+        QByteArray text;
+        bool held;
+        const char* what;
+    } cases[] = {
+        {QByteArray::number(live).rightJustified(10, ' ') + "\n", true, "a live program's"},
+        {QByteArray::number(deadPid()).rightJustified(10, ' ') + "\n", false, "stale"},
+        {QByteArray::number(getpid()).rightJustified(10, ' ') + "\n", false,
+         "naming us: we take none, so it is left from a dead program"},
+        {QByteArray(reinterpret_cast<const char*>(&live), sizeof live), true, "binary pid"},
+        {"garbage\n", false, "no pid"},
+    };
+    for (const auto& c : cases) {
+        writeLock(c.text);
+        EXPECT_EQ(DeviceHeld(id, sources), c.held) << c.what;
+        EXPECT_EQ(DeviceHeld(viaAlias, sources), c.held) << c.what << ", through a link";
+    }
+    ::unlink(lockFile.c_str());
+    EXPECT_FALSE(DeviceHeld(id, sources));
+}
+
+TEST(Probe, SerialCoreNodesWithoutAUartAreAbsent) {
+    // /dev/null stands in for the node; a made-up sysfs says what is behind it.
+    QTemporaryDir sys;
+    const std::string root = sys.path().toStdString();
+    const std::string node = root + "/1:3";
+    struct Case {
+        const char* subsystem;  // nullptr: no sysfs entry for the node
+        const char* type;       // nullptr: no type attribute (not a serial-core node)
+        DevicePresence presence;
+    } cases[] = {
+        {nullptr, nullptr, DevicePresence::Absent},
+        {"../../class/mem", nullptr, DevicePresence::Absent},
+        {"../../class/tty", nullptr, DevicePresence::Present},
+        {"../../class/tty", "4\n", DevicePresence::Present},
+        {"../../class/tty", "0\n", DevicePresence::Absent},
+    };
+    for (const auto& c : cases) {
+        QDir(QString::fromStdString(node)).removeRecursively();
+        if (c.subsystem) {
+            ASSERT_TRUE(QDir().mkpath(QString::fromStdString(node)));
+            ASSERT_EQ(symlink(c.subsystem, (node + "/subsystem").c_str()), 0);
+            if (c.type) {
+                QFile f(QString::fromStdString(node + "/type"));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(c.type);
+            }
+        }
+        EXPECT_EQ(LookUpSerialDevice("/dev/null", nullptr, root), c.presence)
+            << (c.subsystem ? c.subsystem : "none") << " " << (c.type ? c.type : "-");
+    }
+    // Without a sysfs to ask, a character device is taken at its word.
+    EXPECT_EQ(LookUpSerialDevice("/dev/null", nullptr, root + "/missing"), DevicePresence::Present);
+}
+
+TEST(OwnOpen, RefusesWhatTheProbeCallsInUse) {
+    PtyPair pty;
+    useMap({{4, pty.path}});
+    TSioComPort port;
+    port.SetComNumber(4);
+    auto openError = [&]() -> std::string {
+        try {
+            port.Open();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "(opened)";
+    };
+    {
+        HoldingProcess screen(pty.path);  // holds it open without any lock
+        ASSERT_TRUE(screen.ok);
+        OpenCounter opens({pty.path});
+        EXPECT_EQ(openError(), "Can't open device COM4");
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(opens.opens(pty.path), 0) << "refused before it is opened";
+        TXComm XComm1;
+        XComm1.SetDeviceName("Com4");
+        EXPECT_EQ(errorOf([&] { XComm1.OpenDevice(); }), "Cannot open device Com4");
+    }
+    {
+        // A live UUCP lock file where minicom and others put them.
+        HoldingProcess minicom;
+        ASSERT_TRUE(minicom.ok);
+        UucpLockFile lock("/run/lock", pty.path, minicom.pid);
+        if (lock.ok()) {
+            EXPECT_EQ(openError(), "Can't open device COM4");
+            EXPECT_FALSE(port.IsOpen());
+        } else {
+            ADD_FAILURE() << "/run/lock is not writable here";
+        }
+    }
+    // Once the holders are gone the port is ours, and held exclusively.
+    EXPECT_EQ(openError(), "(opened)");
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_TRUE(exclusive(pty.slave));
+    port.Close();
 }
 
 TEST(Probe, NumbersFromOneMapReading) {
@@ -195,7 +372,8 @@ TEST(XComm, DevicesThatCannotBeHad) {
 TEST(Report, WideLayoutWithFoundFreeAndHeldPorts) {
     PtyPair free, held;
     FlockHolder holder(held.path);
-    useMap({{1, free.path}, {3, held.path}});
+    // COM5's adapter was unplugged: its number stays in the map, its device file is gone.
+    useMap({{1, free.path}, {3, held.path}, {5, "/dev/serial/by-id/usb-gone-if00-port0"}});
     const QString version = "Linux Version 6.1\r\n (Build 6.1.0-27-amd64: Debian GNU/Linux 12)";
     TXComm XComm1;
     QStringList expected{"Your OS is:",

@@ -28,6 +28,22 @@ TEST(CommandLine, ArgumentsGivePortProjectAndAutoRun) {
     }
 }
 
+TEST(CommandLine, HelpAndVersionOnlyWhenAloneOnTheLine) {
+    EXPECT_EQ(InformationRequested({"keldrin", "--version"}),
+              QStringLiteral("Keldrin 4.0.7 (build 420)\n"));
+    const QString help = InformationRequested({"keldrin", "--help"});
+    EXPECT_EQ(InformationRequested({"keldrin", "-h"}), help);
+    // The usage, the exit statuses and where the files go.
+    for (const char* part : {"keldrin <port> <project.cmd>", "  2  the run could not start",
+                             "$KELDRIN_HOME", "$XDG_DATA_HOME/keldrin", "Keldrin.ports"})
+        EXPECT_TRUE(help.contains(QLatin1String(part))) << part;
+    // Everything else keeps the rules of an unattended start.
+    for (const QStringList& args :
+         {QStringList{"keldrin"}, QStringList{"keldrin", "3", "--help"},
+          QStringList{"keldrin", "--help", "x"}, QStringList{"keldrin", "--verbose"}})
+        EXPECT_TRUE(InformationRequested(args).isEmpty()) << args.join(' ').toStdString();
+}
+
 TEST(CommandTable, TrimRemovesBlanksAndControlCharactersAtBothEndsOnly) {
     EXPECT_EQ(trimControls(QString::fromLatin1(" \t\r\nA B\x01\x1f ")), "A B");
     EXPECT_EQ(trimControls(QString::fromLatin1("\x7f")), QString::fromLatin1("\x7f"));

@@ -85,4 +85,22 @@ inline std::string readAvailable(int fd, int quietMs) {
     }
 }
 
+// Reads until `size` bytes have come or the time-out has passed; returns what came.
+inline std::string readAtLeast(int fd, std::size_t size, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string out;
+    char buf[65536];
+    while (out.size() < size) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) out.append(buf, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
 }  // namespace keldrin::serial::testing

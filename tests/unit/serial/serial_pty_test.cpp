@@ -162,7 +162,7 @@ TEST(SafeSync, CallsArriveInOrderAndATimedOutCallKeepsItsOwnMessage) {
             SioSafeSync::Call(id, next, 2000);
         }
     });
-    EXPECT_TRUE(pumpUntil([&] { return seen.size() == 4; }, 3000));
+    EXPECT_TRUE(pumpUntil([&] { return seen.size() == 4; }, 10000));
     more.join();
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{10, 11, 12, 13}));
     SioSafeSync::ClearSlot(id);
@@ -202,14 +202,15 @@ TEST(SafeSync, DisablingTheSlotReleasesAWaitingCaller) {
     std::atomic<long long> waited{0};
     std::thread caller([&] {
         const auto t0 = Clock::now();
-        answer = SioSafeSync::Call(id, SioSyncMessage{}, 2000);
+        answer = SioSafeSync::Call(id, SioSyncMessage{}, 30000);
         waited = msSince(t0);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     SioSafeSync::EnableSlot(id, false);
     caller.join();
     EXPECT_FALSE(answer);
-    EXPECT_LT(waited, 1000) << "the caller waited for its time-out";
+    // A limit far beyond any scheduling delay tells a released caller from a timed-out one.
+    EXPECT_LT(waited, 15000) << "the caller waited for its time-out";
     pumpUntil([] { return false; }, 100);
     EXPECT_EQ(runs, 0) << "a disabled slot's handler ran";
     SioSafeSync::ClearSlot(id);
@@ -350,11 +351,11 @@ TEST_F(PtyPort, DataQueuedAcrossTheRingsEndLeavesInOrder) {
               "Write data error [requested: 5000, free: 4096] - SioComPort1 ");
     const std::string first = randomBytes(3000, 3), second = randomBytes(3000, 4);
     port.WriteData(first.data(), 3000);
-    ASSERT_TRUE(pumpUntil([&] { return emptied >= 1; }, 3000));
+    ASSERT_TRUE(pumpUntil([&] { return emptied >= 1; }, 10000));
     port.WriteData(second.data(), 3000);  // 1096 bytes to the end, the rest from the start
-    ASSERT_TRUE(pumpUntil([&] { return emptied >= 2; }, 3000));
+    ASSERT_TRUE(pumpUntil([&] { return emptied >= 2; }, 10000));
     EXPECT_EQ(port.FreeOutputSpace(), 4096u);
-    EXPECT_TRUE(readFromMaster(pty.master, 6000, 3000) == first + second);
+    EXPECT_TRUE(readFromMaster(pty.master, 6000, 10000) == first + second);
 }
 
 TEST_F(PtyPort, PurgeTransmitDropsWhatIsQueued) {
@@ -372,8 +373,8 @@ TEST_F(PtyPort, PurgeTransmitDropsWhatIsQueued) {
     EXPECT_EQ(emptied, 0) << "no output-emptied event for purged data";
     const std::string before = readAvailable(pty.master, 200);
     port.WriteData("END", 3);
-    ASSERT_TRUE(pumpUntil([&] { return emptied == 1; }, 3000));
-    const std::string after = readAvailable(pty.master, 200);
+    ASSERT_TRUE(pumpUntil([&] { return emptied == 1; }, 10000));
+    const std::string after = readAtLeast(pty.master, 3, 10000);
     EXPECT_EQ(after, "END");
     EXPECT_LT(before.size(), data.size());
 }
@@ -394,7 +395,8 @@ TEST_F(PtyPort, ClosingWhileDataFlowsBothWaysNeitherHangsNorCrashes) {
         pumpUntil([] { return false; }, 150);
         const auto t0 = Clock::now();
         port.Close();
-        EXPECT_LT(msSince(t0), 1500) << "round " << round;
+        // Under the hand-off limit: Close never waits one out.
+        EXPECT_LT(msSince(t0), TSioComPort::SyncCallTimeout) << "round " << round;
         EXPECT_FALSE(port.IsOpen());
         stop = true;
         writer.join();
@@ -413,7 +415,8 @@ TEST_F(PtyPort, CloseDoesNotWaitForAHandOffTheWindowNeverTook) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto t0 = Clock::now();
     port.Close();
-    EXPECT_LT(msSince(t0), 1500) << "Close waited out the 2 s hand-off limit";
+    EXPECT_LT(msSince(t0), TSioComPort::SyncCallTimeout)
+        << "Close waited out the 2 s hand-off limit";
     pumpUntil([] { return false; }, 300);
     EXPECT_EQ(calls, 0) << "an event of a closing port reached the window";
 }
@@ -424,11 +427,11 @@ TEST_F(PtyPort, AHandlerMayCloseThePort) {
         ++calls;
         const auto t0 = Clock::now();
         p->Close();  // the event thread waits in this very hand-off
-        EXPECT_LT(msSince(t0), 1500);
+        EXPECT_LT(msSince(t0), TSioComPort::SyncCallTimeout);
     };
     port.Open();
     ASSERT_EQ(::write(pty.master, "bye", 3), 3);
-    ASSERT_TRUE(pumpUntil([&] { return closes == 1; }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return closes == 1; }, 10000));
     EXPECT_FALSE(port.IsOpen());
     pumpUntil([] { return false; }, 300);
     EXPECT_EQ(calls, 1);
@@ -457,7 +460,7 @@ TEST_F(PtyPort, BytesLeftUnreadAreReportedByThePoll) {
                 if (s.kind == ckDataWaiting) return true;
             return false;
         },
-        2000));
+        10000));
     ASSERT_GE(seen.size(), 2u);
     EXPECT_EQ(seen[0].kind, ckLineEvent);
     EXPECT_TRUE(seen[0].data & EV_RXCHAR);
@@ -484,7 +487,8 @@ TEST_F(PtyPort, ThePollIsNotHeldOffBySendingTraffic) {
     ASSERT_EQ(::write(pty.master, "12345", 5), 5);  // nobody reads these
     // A byte every 20 ms: an "output emptied" event each time, never 200 ms of silence.
     const auto t0 = Clock::now();
-    while (polls == 0 && msSince(t0) < 1500) {
+    // Held off, the poll would not come at all; on time it comes after some 200 ms.
+    while ((polls == 0 || emptied <= 5) && msSince(t0) < 10000) {
         port.WriteChar('.');
         pumpUntil([] { return false; }, 20);
     }
@@ -492,7 +496,6 @@ TEST_F(PtyPort, ThePollIsNotHeldOffBySendingTraffic) {
     reader.join();
     EXPECT_GT(emptied, 5);
     EXPECT_GE(polls, 1) << "bytes were left waiting while the line was busy sending";
-    EXPECT_LT(msSince(t0), 1000);
 }
 
 TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
@@ -509,11 +512,11 @@ TEST_F(PtyPort, AHandlersErrorGoesToTheTrapAndEventsGoOn) {
     };
     port.Open();
     ASSERT_EQ(::write(pty.master, "one", 3), 3);
-    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 10000));
     EXPECT_EQ(trapped.front(), "handler failed");
     EXPECT_EQ(where.rfind("OnDataRecived", 0), 0u) << where;
     ASSERT_EQ(::write(pty.master, "two", 3), 3);
-    EXPECT_TRUE(pumpUntil([&] { return got.endsWith("two"); }, 2000)) << got.toStdString();
+    EXPECT_TRUE(pumpUntil([&] { return got.endsWith("two"); }, 10000)) << got.toStdString();
 }
 
 TEST_F(PtyPort, AnErrorOnTheEventThreadIsRaisedOnTheWindowThread) {
@@ -529,11 +532,11 @@ TEST_F(PtyPort, AnErrorOnTheEventThreadIsRaisedOnTheWindowThread) {
     };
     port.Open();
     ASSERT_EQ(::write(pty.master, "x", 1), 1);
-    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return !trapped.empty(); }, 10000));
     EXPECT_EQ(trapped, std::vector<std::string>{"failed on the event thread"});
     EXPECT_TRUE(onWindowThread);
     ASSERT_EQ(::write(pty.master, "y", 1), 1);
-    EXPECT_TRUE(pumpUntil([&] { return events >= 2; }, 2000)) << "the event thread went on";
+    EXPECT_TRUE(pumpUntil([&] { return events >= 2; }, 10000)) << "the event thread went on";
 }
 
 TEST_F(PtyPort, ClosingTheOtherEndMidTransferClosesThePortCleanly) {
@@ -551,7 +554,7 @@ TEST_F(PtyPort, ClosingTheOtherEndMidTransferClosesThePortCleanly) {
     const double cpu0 = cpuSeconds();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_LT(cpuSeconds() - cpu0, 0.25) << "an engine thread spins on the dead device";
-    EXPECT_TRUE(pumpUntil([&] { return !port.IsOpen(); }, 2000));
+    EXPECT_TRUE(pumpUntil([&] { return !port.IsOpen(); }, 10000));
     EXPECT_EQ(closes, 1);
     EXPECT_TRUE(closedOnMainThread);
     EXPECT_EQ(errorOf([&] { port.WriteChar('x'); }),

@@ -149,7 +149,7 @@ class ProductionTest : public QObject {
         ::close(holder);
     }
 
-    void programIsEnabledWithinASecondOfAPick() {
+    void programIsEnabledByTheStatusRefreshAfterAPick() {
         PtyPair pty;
         mapPort(5, pty.path);
         newWindow();
@@ -157,7 +157,8 @@ class ProductionTest : public QObject {
         QVERIFY(!w->SpeedButton3->isEnabled());
         w->SioPortComboBox3->RefillList();
         QVERIFY(pick(w->SioPortComboBox3, 5));
-        QVERIFY(QTest::qWaitFor([&] { return w->SpeedButton3->isEnabled(); }, 1500));
+        // The refresh ticks every second; a busy machine may take longer to get there.
+        QVERIFY(QTest::qWaitFor([&] { return w->SpeedButton3->isEnabled(); }, 10000));
     }
 
     void loadProjectChecksTheFirmwareFiles() {
@@ -233,7 +234,8 @@ class ProductionTest : public QObject {
                 blinkedDuringRun = true;
         });
         probe.start(50);
-        QVERIFY(QTest::qWaitFor([&] { return w->SpeedButton3->isEnabled(); }, 1500));
+        // The refresh ticks every second; a busy machine may take longer to get there.
+        QVERIFY(QTest::qWaitFor([&] { return w->SpeedButton3->isEnabled(); }, 10000));
         w->SpeedButton3->click();
         probe.stop();
         QVERIFY(blinkedDuringRun);

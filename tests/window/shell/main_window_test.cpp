@@ -243,6 +243,14 @@ class MainWindowTest : public QObject {
             QVERIFY2(checkedCount == 1, label);
             if (e.engineering) {
                 QVERIFY2(w->SpinEdit_DelayOnSent->isVisible() == e.delayAndSave, label);
+                // The field's caption comes and goes with it.
+                int captions = 0;
+                for (QLabel* caption : w->findChildren<QLabel*>()) {
+                    if (caption->text() != QLatin1String("Delay on Sent:")) continue;
+                    ++captions;
+                    QVERIFY2(caption->isVisible() == e.delayAndSave, label);
+                }
+                QVERIFY2(captions == 1, label);
                 QVERIFY2(w->SpeedButtonSave->isVisible() == e.delayAndSave, label);
             }
         };
