@@ -10,4 +10,11 @@ void PumpEvents();
 // waiting loops of the program use it instead of spinning.
 void WaitForEvents(int maxMs);
 
+// The pumps of tight loops (per character sent or received, per firmware line): one pass, or
+// five, only when the window has not been pumped for a while. Pumping with nothing pending
+// still costs a poll of every event source, which per character is most of the work; a few
+// milliseconds between passes keep the window and the abort button just as responsive.
+void PumpIfDue();
+void PumpEventsIfDue();
+
 }  // namespace keldrin

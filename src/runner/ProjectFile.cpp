@@ -105,23 +105,28 @@ void ProjectFile::setCaption() {
     p_.mainWindow->setWindowTitle(Caption(ProjectFileName));
 }
 
-void ProjectFile::growToHoldRowSections() {
+void ProjectFile::scanRowSections(int& lastRow, int& tooFar, QSet<int>& withSection) {
     // Rows past the table would otherwise never be read, and so never run.
     CommandTable& table = *p_.table;
-    int lastRow = 0;
+    lastRow = 0;
+    tooFar = 0;
     for (const QByteArray& name : platform::ProfileSectionNames(ProjectFileName)) {
         int row = 0;
-        if (!IsRowSectionName(name, &row) || row <= lastRow || row >= kMaxRows) continue;
+        if (!IsRowSectionName(name, &row)) continue;
+        withSection.insert(row);
+        if (row <= lastRow || (tooFar > 0 && row >= tooFar)) continue;
         for (int c = colName; c <= colTimeOut; ++c) {
             if (!ReadProjectValue(ProjectFileName, QString::fromLatin1(name), table.cell(c, 0),
                                   QString())
                      .isEmpty()) {
-                lastRow = row;
+                if (row >= kMaxRows)
+                    tooFar = row;
+                else
+                    lastRow = row;
                 break;
             }
         }
     }
-    if (lastRow + 1 > table.rowCount()) table.setRowCount(lastRow + 1);
 }
 
 bool ProjectFile::ActionOpenCommandSetExecute() {
@@ -146,20 +151,42 @@ bool ProjectFile::ActionOpenCommandSetExecute() {
         p_.OpenDialog1->FileName = *chosen;
         ProjectFileName = *chosen;
     }
+    const QString fileName = ProjectFileName;
+    platform::ProfileSession session(fileName);
+    int lastRow = 0, tooFar = 0;
+    QSet<int> withSection;
+    scanRowSections(lastRow, tooFar, withSection);
+    if (tooFar > 0) {
+        // A typo or a generated file asking for a table this long would take minutes of
+        // empty rows before anything useful happens: refused, the table stays as it was.
+        LoadError = QStringLiteral(
+                        "The project %1 did not load: row [%2] lies past the last "
+                        "row a project may have ([%3])")
+                        .arg(ProjectFileName)
+                        .arg(tooFar)
+                        .arg(kMaxRows - 1);
+        if (p_.autoRunMode())
+            std::fprintf(stderr, "keldrin: %s\n", LoadError.toLocal8Bit().constData());
+        else
+            platform::ErrorBox(LoadError);
+        return false;
+    }
     // Only now: a cancelled dialog leaves the operator's table exactly as it was.
     while (table.rowCount() <= 23) table.insertRow(1);
     ProjectFolder = FolderOf(p_.OpenDialog1->FileName);
+    if (lastRow + 1 > table.rowCount()) table.setRowCount(lastRow + 1);
 
-    const QString fileName = ProjectFileName;
-    platform::ProfileSession session(fileName);
-    growToHoldRowSections();
-
-    // The pass over row n lies past the table: it is read like the others but not shown.
+    // The pass over row n lies past the table: it is read like the others but not shown. A
+    // row without a section reads as empty: only the cells it empties are touched.
     const int n = table.rowCount();
     const auto readCell = [&](int c, int r) {
+        if (!withSection.contains(r)) {
+            if (r < n && !table.cell(c, r).isEmpty()) table.setCell(c, r, QString());
+            return;
+        }
         const QString value = ReadProjectValue(fileName, QString::number(r), table.cell(c, 0), {});
         if (r < n) table.setCell(c, r, value);
-        PumpEvents();
+        PumpEventsIfDue();
     };
     for (int r = 1; r <= n; ++r)
         for (int c = colName; c <= colStatus; ++c) readCell(c, r);

@@ -8,6 +8,7 @@
 // named by the column's header text; "Special_Settings" holds "SpinEdit_DelayOnSent" and
 // "ComPort_Settings" the line settings as ordinals of the port's setting lists.
 
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -63,8 +64,9 @@ class ProjectFile {
     static const QString kOpenFilter;
     static const QString kSaveFilter;
     static constexpr int kProjectFilterIndex = 3;  // "Project File (*.cmd)" in kOpenFilter
-    // A load never grows the table past this many rows, whatever section numbers a file holds.
-    static constexpr int kMaxRows = 100000;
+    // The most rows a project may have (its row sections run up to [kMaxRows - 1]); a file
+    // with content in a section past them is refused whole, before the table changes.
+    static constexpr int kMaxRows = 10000;
 
     explicit ProjectFile(ProjectFileParts parts);
 
@@ -90,7 +92,9 @@ class ProjectFile {
     // A whole-number setting of the project; one that does not convert is reported (file,
     // section and key) and raises EConvertError.
     int numberSetting(const QString& section, const QString& key, const QString& defaultValue);
-    void growToHoldRowSections();
+    // The row sections with content: the last of them within the bound, and the first past
+    // it (0 when none).
+    void scanRowSections(int& lastRow, int& tooFar, QSet<int>& withSection);
     void setCaption();
 
     ProjectFileParts p_;

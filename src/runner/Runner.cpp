@@ -289,7 +289,7 @@ bool Runner::run() {
     t.appendRow();
     for (int r = 1; r < t.rowCount(); ++r) {
         t.setCell(colStatus, r, QString());
-        PumpOnce();
+        PumpIfDue();
     }
     CurrentStatusText.clear();
     ReportedChecksum.clear();
@@ -300,7 +300,7 @@ bool Runner::run() {
     for (int r = 1; r <= n; ++r) {
         CurrentRow = r;
         t.setCell(colRealTime, r, QString::number(elapsedSeconds));
-        PumpOnce();
+        PumpIfDue();
         l_.communication->chkHandleBinData->setChecked(false);
         l_.communication->chkHandleBinData->setStyleSheet(QString());
         const QString name = t.cell(colName, r);
@@ -464,6 +464,34 @@ bool Runner::verifiedWait() {
     Timer4CurrLineCommTimeOut.setInterval(seconds * 1000);
     Timer4CurrLineCommTimeOut.start();
     checksumDone_ = false;
+    // The whole text since the last emptying counts while we wait; outside waits the receive
+    // path keeps only its newest bytes.
+    struct Hold {
+        bool& held;
+        bool before;
+        ~Hold() { held = before; }
+    } hold{l_.receiver->AccumulatorHeld, l_.receiver->AccumulatorHeld};
+    l_.receiver->AccumulatorHeld = true;
+    // Each look searches only what arrived since the last one, plus the few bytes before it
+    // that a match could start in; text that shrank (emptied or trimmed) is searched again.
+    // A match once found stays found while the text only grows.
+    struct Search {
+        const QByteArray& text;
+        qsizetype searched = 0;
+        bool hit = false;
+        bool found(const QByteArray& what) {
+            if (text.size() < searched) {
+                searched = 0;
+                hit = false;
+            }
+            if (!hit) {
+                const qsizetype from = qMax<qsizetype>(0, searched - (what.size() - 1));
+                hit = text.indexOf(what, from) >= 0;
+            }
+            searched = text.size();
+            return hit;
+        }
+    } ackSearch{acc}, nackSearch{acc};
 
     // The loop sleeps in the event loop between looks; received blocks, the abort button and
     // the time-out all arrive as events and wake it.
@@ -472,7 +500,7 @@ bool Runner::verifiedWait() {
     std::uint64_t blocksSeen = l_.receiver->RxBlockCount;
     while (Timer4CurrLineCommTimeOut.isActive()) {
         if (first)
-            PumpOnce();
+            PumpIfDue();
         else
             WaitForEvents(qBound(1, Timer4CurrLineCommTimeOut.remainingTime(), kLongestBlockMs));
         first = false;
@@ -483,7 +511,7 @@ bool Runner::verifiedWait() {
         }
         const bool newData = l_.receiver->RxBlockCount != blocksSeen;
         blocksSeen = l_.receiver->RxBlockCount;
-        if (acc.contains(RowAck)) {
+        if (ackSearch.found(RowAck)) {
             setStatus(CurrentRow, kOk);
             if (RowAck.toUpper() != "CHECKSUM") {
                 acc.clear();
@@ -524,9 +552,9 @@ bool Runner::verifiedWait() {
                 Timer4CurrLineCommTimeOut.start();
             }
         } else {
-            PumpOnce();
+            PumpIfDue();
         }
-        if (acc.contains(RowNack)) {
+        if (nackSearch.found(RowNack)) {
             setStatus(CurrentRow, "RxNAck");
             acc.clear();
             Timer4CurrLineCommTimeOutTimer();
@@ -650,17 +678,17 @@ bool Runner::fileRow(int r, const QByteArray& type, const QByteArray& issue) {
     const int n = int(lines.size());
     for (int i = 0; i < n; ++i) {
         setStatus(r, kDoing);
-        PumpOnce();
+        PumpIfDue();
         if (AbortFlag != 0) {
             BitBtnAbortClick();
             return false;
         }
         if (l_.terminating && l_.terminating()) return false;
         comm.edEditSendData->setText(QString::fromLatin1(lines.at(i)));
-        PumpOnce();
+        PumpIfDue();
         if (comm.chkbx_TXAutoscroll->isChecked())
             comm.SynEditSending->verticalScrollBar()->setValue(i);
-        PumpOnce();
+        PumpIfDue();
         l_.transmitter->ButtonSendOnceClick();
         ActionWait2AckExecute();
         if (CurrentStatusText != kOk && CurrentStatusText != kSent && CurrentStatusText != kDoing) {

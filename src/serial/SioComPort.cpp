@@ -97,6 +97,9 @@ void TSioComPort::Open() {
     core_->SetQueueSizes(static_cast<std::uint32_t>(inBufSize_ > 0 ? inBufSize_ : 0),
                          static_cast<std::uint32_t>(outBufSize_ > 0 ? outBufSize_ : 0));
     core_->SetPriorities(eventPriority_, writePriority_);
+    // Events are assigned while the port is closed; nobody listening for an emptied ring
+    // spares both the event thread and the window thread a wake-up per send.
+    core_->SetReportOutputEmptied(OnOutBufFree || OnSyncEvent || OnNonSyncEvent);
     closing_ = false;
     ++session_;
     try {
@@ -372,6 +375,12 @@ void TSioComPort::coreEvent(TSioCoreEvent kind, std::uint32_t data, std::excepti
     message.kind = kind;
     message.data = data;
     message.error = error;
+    if (kind == ckOutputEmptied) {
+        // Nothing to read or answer: the event thread need not wait for the window thread,
+        // and an emptied ring still waiting to be reported is reported once.
+        SioSafeSync::PostOnce(syncSlot_, message);
+        return;
+    }
     if (!SioSafeSync::Call(syncSlot_, message, SyncCallTimeout))
         throw ESioSilentAbort("port closing");  // the event is dropped
 }

@@ -90,6 +90,10 @@ class TSioComPort : public QObject {
     // Queues all bytes or none for the write thread; nothing while closing.
     virtual void WriteData(const void* bytes, int count);
     void WriteChar(char byte) { WriteData(&byte, 1); }
+    // Writes between these two only queue; the release hands them all to the write thread in
+    // one wake-up (see TSioWriteBatch).
+    void HoldWrites() { core_->HoldWrites(); }
+    void ReleaseWrites() { core_->ReleaseWrites(); }
     // Every byte waiting in the receive queue (empty while closing or closed).
     QByteArray ReadAllWaiting();
     void PurgeReceive();
@@ -200,6 +204,23 @@ class TSioComPort : public QObject {
     std::atomic<unsigned> session_{0};  // counts opens, so a stale "device lost" closes nothing
     std::uint32_t syncSlot_ = 0;
     std::unique_ptr<TSioComPortCore> core_;
+};
+
+// Holds the port's writes for a scope: a line sent byte by byte goes to the device as one block,
+// when the scope ends (or at `Flush`, for bytes that must go out before a pause).
+class TSioWriteBatch {
+  public:
+    explicit TSioWriteBatch(TSioComPort& port) : port_(port) { port_.HoldWrites(); }
+    ~TSioWriteBatch() { port_.ReleaseWrites(); }
+    TSioWriteBatch(const TSioWriteBatch&) = delete;
+    TSioWriteBatch& operator=(const TSioWriteBatch&) = delete;
+    void Flush() {
+        port_.ReleaseWrites();
+        port_.HoldWrites();
+    }
+
+  private:
+    TSioComPort& port_;
 };
 
 }  // namespace keldrin::serial

@@ -24,6 +24,7 @@ namespace {
 constexpr int kPollIntervalMs = 200;
 constexpr auto kThreadStartTimeout = std::chrono::milliseconds(3000);
 constexpr auto kPurgeAckTimeout = std::chrono::milliseconds(2000);
+constexpr auto kHandOverLimit = std::chrono::milliseconds(50);
 
 std::string withPort(const char* format, int port) {
     char text[96];
@@ -145,6 +146,7 @@ bool TSioComPortCore::Open(int port) {
             purgeRequest_ = false;
             purgeAck_ = false;
             writerFailed_ = false;
+            writeHold_ = 0;
         }
         auto startThread = [](std::thread& t, auto body) {
             auto started = std::make_shared<std::promise<void>>();
@@ -255,13 +257,36 @@ bool TSioComPortCore::Write(const void* bytes, std::size_t n) {
         if (!ring_ || !ring_->Append(bytes, n)) return false;
         // Only a write thread asleep for want of data needs waking: a busy one finds the
         // bytes when it comes back for more, so a byte-by-byte sender costs no system call.
-        if (writerIdle_) {
+        if (writerIdle_ && writeHold_ == 0) {
             writerIdle_ = false;
             wake = true;
         }
     }
     if (wake) writerWake_.notify_one();
     return true;
+}
+
+void TSioComPortCore::HoldWrites() {
+    std::lock_guard<std::mutex> lock(TransmitLock);
+    ++writeHold_;
+}
+
+void TSioComPortCore::ReleaseWrites() {
+    std::unique_lock<std::mutex> lock(TransmitLock);
+    if (writeHold_ > 0) --writeHold_;
+    if (writeHold_ != 0 || !ring_ || ring_->UsedCount() == 0) return;
+    const std::uint64_t seq = takenSeq_;
+    if (writerIdle_) {
+        writerIdle_ = false;
+        writerWake_.notify_one();
+    }
+    // The hand-over ends when the write thread has taken the bytes (it writes them at once),
+    // as it did when it was woken per byte: a purge right after, at the end of a run, finds
+    // the line on its way, not still queued. Bounded, for a device that takes nothing now.
+    taken_.wait_for(lock, kHandOverLimit, [&] {
+        return takenSeq_ != seq || writerStop_ || writerFailed_ || purgeRequest_ || !ring_ ||
+               ring_->UsedCount() == 0;
+    });
 }
 
 long TSioComPortCore::Read(void* buffer, std::size_t n) {
@@ -487,6 +512,8 @@ void TSioComPortCore::writeThreadMain(std::shared_ptr<std::promise<void>> starte
             }
             const std::uint8_t* block = ring_->Data() + ring_->ReadPosition();
             const std::size_t len = ring_->ContiguousReadable();
+            ++takenSeq_;
+            taken_.notify_all();
             lock.unlock();
             const long written = device_.write(block, len);
             if (written == 0) {
@@ -515,7 +542,7 @@ void TSioComPortCore::writeThreadMain(std::shared_ptr<std::promise<void>> starte
             }
             // A short write sent what it sent; the rest stays queued for the next pass.
             ring_->Consume(static_cast<std::size_t>(written));
-            if (ring_->UsedCount() == 0) kick(outputEmptiedFd_);
+            if (ring_->UsedCount() == 0 && reportEmptied_.load()) kick(outputEmptiedFd_);
         }
     } catch (const std::exception& e) {
         if (lock.owns_lock()) lock.unlock();

@@ -67,6 +67,10 @@ class TSioComPortCore {
     // thread when the device disappears while open (a pulled adapter, a hung-up line).
     void SetCallback(TSioCoreCallback events, std::function<void()> deviceLost = {});
 
+    // Set while closed: whether an emptied ring is reported (ckOutputEmptied). Without a
+    // listener the write thread does not wake the event thread for it.
+    void SetReportOutputEmptied(bool on) { reportEmptied_ = on; }
+
     // Main thread. False when already open; raises ESioComPortCoreError when it fails, leaving
     // no device and no thread behind.
     bool Open(int port);
@@ -83,6 +87,12 @@ class TSioComPortCore {
 
     // Queues all bytes or none; false when not active or the ring has too little room.
     bool Write(const void* bytes, std::size_t n);
+    // While held (the calls nest), writes only queue: the write thread is not woken per byte
+    // but once, by the last release, for everything queued meanwhile; that release returns
+    // once the write thread has taken the bytes (at most 50 ms). The order of the bytes on the
+    // wire is the order of the writes either way.
+    void HoldWrites();
+    void ReleaseWrites();
     // Reads up to n waiting bytes: the count read, -1 when not active.
     long Read(void* buffer, std::size_t n);
     TSioLineStatus LineStatus();
@@ -129,6 +139,10 @@ class TSioComPortCore {
     bool purgeRequest_ = false;
     bool purgeAck_ = false;
     bool writerFailed_ = false;
+    int writeHold_ = 0;
+    std::uint64_t takenSeq_ = 0;     // blocks the write thread has taken from the ring
+    std::condition_variable taken_;  // a block was taken
+    std::atomic<bool> reportEmptied_{true};
 
     // Wake-ups of threads blocked in the kernel: eventfds.
     int eventStopFd_ = -1;      // stop the event thread

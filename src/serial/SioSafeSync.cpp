@@ -48,6 +48,7 @@ struct SyncState {
     Slot table[SioSafeSync::kSlotCount];
     std::uint32_t nextId = 1;
     std::deque<Queued> queue;
+    int running = 0;  // items the window thread is running now (nested ones included)
     int wakeFd = -1;
     QThread* windowThread = nullptr;
     QPointer<QSocketNotifier> notifier;  // lives on the window thread
@@ -106,8 +107,11 @@ void drainQueue() {
             if (s.queue.empty()) return;
             item = std::move(s.queue.front());
             s.queue.pop_front();
+            ++s.running;
         }
         receive(item);
+        std::lock_guard<std::mutex> lock(s.mutex);
+        --s.running;
     }
 }
 
@@ -127,7 +131,12 @@ void ensureReceiver(SyncState& s) {
 bool enqueue(SyncState& s, Queued item) {
     // Called with the mutex held.
     if (!s.notifier || s.wakeFd < 0) return false;
+    // The window thread empties the whole queue per wake-up, so only the first item of a
+    // batch needs to wake it; while it runs an item (whose handler may pump events and so
+    // take the next ones nested) every item wakes it, as it always did.
+    const bool wake = s.queue.empty() || s.running > 0;
     s.queue.push_back(std::move(item));
+    if (!wake) return true;
     const std::uint64_t one = 1;
     while (::write(s.wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
     }
@@ -196,6 +205,18 @@ void SioSafeSync::Post(std::uint32_t id, const SioSyncMessage& message) {
     SyncState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (callable(s, id)) enqueue(s, Queued{id, message, nullptr, {}});
+}
+
+void SioSafeSync::PostOnce(std::uint32_t id, const SioSyncMessage& message) {
+    SyncState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!callable(s, id)) return;
+    if (!s.queue.empty()) {
+        const Queued& last = s.queue.back();
+        if (last.id == id && !last.call && !last.work && last.message.kind == message.kind)
+            return;
+    }
+    enqueue(s, Queued{id, message, nullptr, {}});
 }
 
 bool SioSafeSync::PostWork(std::function<void()> work) {

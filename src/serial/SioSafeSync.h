@@ -38,6 +38,9 @@ class SioSafeSync {
     // From any thread, without waiting: the slot's handler gets the message on the window
     // thread if the slot is still enabled then.
     static void Post(std::uint32_t id, const SioSyncMessage& message);
+    // As Post, but merged: nothing is queued when the last item waiting is a post of the same
+    // kind for the same slot (for events that carry nothing but their arrival).
+    static void PostOnce(std::uint32_t id, const SioSyncMessage& message);
     // From any thread, without waiting: runs `work` on the window thread. False when there is
     // no window thread to run it (no slot was ever taken).
     static bool PostWork(std::function<void()> work);

@@ -59,7 +59,8 @@ PortControl::PortControl(TfrmMain& window) : QObject(&window), w_(window) {
 
     w_.SioComPort1->OnPortOpen = [this](serial::TSioComPort*) { SioComPort1PortOpen(); };
     w_.SioComPort1->OnPortClose = [this](serial::TSioComPort*) { SioComPort1PortClose(); };
-    w_.SioComPort1->OnOutBufFree = [](serial::TSioComPort*) {};
+    // SioComPort1OutBufFree has nothing to do: OnOutBufFree stays unassigned, so an emptied
+    // ring costs the window thread nothing.
 
     for (serial::TSioPortComboBox* picker : {w_.SioPortComboBox1, w_.SioPortComboBox2})
         picker->OnChange = [this](serial::TSioPortComboBox* sender) {

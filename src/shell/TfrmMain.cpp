@@ -60,6 +60,7 @@
 #include "widgets/ByteLinesView.h"
 #include "widgets/FilenameEdit.h"
 #include "widgets/LedLamp.h"
+#include "widgets/PaintPacer.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include "widgets/ToggleSwitch.h"
@@ -98,6 +99,7 @@ TfrmMain::TfrmMain(const QStringList& arguments, QWidget* parent)
 
     hints_ = new HintController(this);
     qApp->installEventFilter(hints_);
+    new PaintPacer(this);
 
     buildMenus();
     auto* client = new QWidget(this);

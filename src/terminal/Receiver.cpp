@@ -11,11 +11,11 @@
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "serial/SioComPort.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/TextCodec.h"
 #include "widgets/ByteLinesView.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/TerminalView.h"
-#include "terminal/CommunicationPage.h"
-#include "terminal/TextCodec.h"
 
 namespace keldrin {
 
@@ -65,21 +65,26 @@ void Receiver::SioComPort1DataRecived(std::uint32_t) {
     const bool capturing = page_.chkSaveRx2File->isChecked();
     if (capturing && links_.rxLogFileName) AppendLogLine(links_.rxLogFileName(), block);
     RxAccumulator.append(block);
+    if (!AccumulatorHeld && RxAccumulator.size() > 2 * kAccumulatorKeep)
+        RxAccumulator.remove(0, RxAccumulator.size() - kAccumulatorKeep);
     if (links_.chkRemoveASCII_cntrlCharsRX && links_.chkRemoveASCII_cntrlCharsRX->isChecked())
         trimInPlace(RxAccumulator);
     if (capturing) return;
 
-    PumpOnce();
+    // The pumps of a block are cheap when the window was pumped a moment ago; the receive
+    // window takes the block at once and shows it with the next frame.
+    PumpIfDue();
     page_.SioTerminal1->feed(block);
+    if (links_.showReceivedCount) links_.showReceivedCount(QString::number(ReceivedCharCount));
     ByteLinesView* window = page_.SynEditReceiving;
     window->appendLine(block);
-    PumpOnce();
+    PumpIfDue();
     if (page_.chkbx_RXAutoscroll->isChecked()) window->setTopLine(window->lineCount() - 1);
-    PumpOnce();
+    PumpIfDue();
     // The first line stays: it is the window's title line or the first block after emptying.
     if (window->lineCount() >= page_.SpinEdit_RX_maxLines->value() && window->lineCount() > 1)
         window->removeLine(1);
-    PumpOnce();
+    PumpIfDue();
     if (links_.CheckBoxBeepOnReceive && links_.CheckBoxBeepOnReceive->isChecked()) {
         platform::Beep(560, 50);
         PumpOnce();
@@ -93,8 +98,11 @@ void Receiver::SioComPort1DataRecived(std::uint32_t) {
 
 void Receiver::SioTerminal1ProcessChar(char&) {
     ++ReceivedCharCount;
+    // Per character only a count: the panel shows it, and the window is pumped, every few
+    // thousand characters and once the block is through.
+    if ((ReceivedCharCount & 0xFFF) != 0) return;
     if (links_.showReceivedCount) links_.showReceivedCount(QString::number(ReceivedCharCount));
-    PumpOnce();
+    PumpIfDue();
 }
 
 void Receiver::JvLabel1DblClick() {

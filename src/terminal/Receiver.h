@@ -40,6 +40,12 @@ class Receiver : public QObject {
     std::uint32_t ReceivedCharCount = 0;
     // Blocks handled so far, so a waiting loop can tell whether anything arrived meanwhile.
     std::uint64_t RxBlockCount = 0;
+    // Outside an answer wait nothing else empties RxAccumulator, so it keeps only its newest
+    // kAccumulatorKeep bytes there (trimmed back to that once it holds twice as many): far
+    // more than any answer a next wait looks for. A wait sets AccumulatorHeld and sees every
+    // byte received since it was last emptied.
+    static constexpr qsizetype kAccumulatorKeep = 64 * 1024;
+    bool AccumulatorHeld = false;
 
     void SioComPort1DataRecived(std::uint32_t count);
     void SioTerminal1ProcessChar(char& ch);

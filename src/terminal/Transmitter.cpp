@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QTimer>
+#include <optional>
 
 #include "logging/LogFiles.h"
 #include "platform/EventPump.h"
@@ -181,27 +182,33 @@ void Transmitter::transmit() {
         AppendLogLine(links_.trafficLogFileName(), "\t>> Transmitted:\t" + ControlCharsToSpaces(t));
 
     using Kind = SendStep::Kind;
+    // The line goes to the write thread as one block when the loop ends, not byte by byte;
+    // bytes before a pause go out before it.
+    std::optional<serial::TSioWriteBatch> batch;
+    batch.emplace(port);
     for (const SendStep& step : TranslateSendLine(t, page_.chkHandleBinData->isChecked())) {
-        PumpOnce();
+        PumpIfDue();
         if (!port.IsOpen()) break;
         if (step.kind == Kind::Skip) continue;
         if (step.kind == Kind::Pause) {
+            batch->Flush();
             platform::Sleep(200);
             continue;
         }
         writeByte(step.byte);
-        PumpOnce();
+        PumpIfDue();
         if (step.kind == Kind::LastPair) break;
         if (step.kind == Kind::Marker) {
             page_.SynEditSending->clear();
             page_.edEditSendData->clear();
         } else if (step.kind == Kind::Data) {
             ++SentCharCount;
-            PumpOnce();
+            PumpIfDue();
         }
     }
+    batch.reset();
 
-    PumpEvents();
+    PumpEventsIfDue();
     if (links_.showSentCount) links_.showSentCount(QString::number(SentCharCount));
     if (links_.CheckBoxBeepOnSend && links_.CheckBoxBeepOnSend->isChecked()) {
         platform::Beep(460, 50);
@@ -216,7 +223,7 @@ void Transmitter::transmit() {
     }
     page_.ButtonSendOnce->setEnabled(true);
     page_.BitBtnAbort->hide();
-    PumpOnce();
+    PumpIfDue();
 }
 
 void Transmitter::resetSending() {

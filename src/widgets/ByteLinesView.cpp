@@ -8,7 +8,17 @@
 
 namespace keldrin {
 
+namespace {
+
+// One frame: the shown text catches up with the lines at most this late.
+constexpr int kFrameMs = 16;
+
+}  // namespace
+
 ByteLinesView::ByteLinesView(QWidget* parent) : QPlainTextEdit(parent) {
+    syncTimer_.setSingleShot(true);
+    syncTimer_.setInterval(kFrameMs);
+    connect(&syncTimer_, &QTimer::timeout, this, [this] { applyPending(); });
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -63,38 +73,51 @@ void ByteLinesView::render() {
     shown.reserve(lines_.size());
     for (const QByteArray& l : lines_) shown << displayText(l, showSpecial_);
     setPlainText(shown.join(QLatin1Char('\n')));
+    // Every line is shown now: nothing is pending any more.
+    shownCount_ = int(lines_.size());
+    shownDropped_ = 0;
+    pendingAppends_ = 0;
 }
 
 void ByteLinesView::setLines(const QList<QByteArray>& lines) {
+    syncTimer_.stop();
+    shownDropped_ = 0;
+    pendingAppends_ = 0;
+    pendingTop_ = -1;
     lines_ = lines;
     render();
 }
 
+void ByteLinesView::scheduleSync() {
+    if (!syncTimer_.isActive()) syncTimer_.start();
+}
+
 void ByteLinesView::appendLine(const QByteArray& line) {
-    if (lines_.isEmpty()) {
-        lines_.append(line);
-        setPlainText(displayText(line, showSpecial_));
-        return;
-    }
     lines_.append(line);
-    // Appending through a cursor keeps the view where it is; autoscroll is the caller's choice.
-    QScrollBar* bar = verticalScrollBar();
-    const int keep = bar->value();
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
-    c.insertBlock();
-    c.insertText(displayText(line, showSpecial_));
-    bar->setValue(keep);
+    ++pendingAppends_;
+    scheduleSync();
 }
 
 void ByteLinesView::removeLine(int index) {
     if (index < 0 || index >= lines_.size()) return;
+    if (index == 1) {
+        // The line limit's removal, once per block: kept for the next frame like the appends.
+        lines_.removeAt(1);
+        if (shownDropped_ < shownCount_ - 1)
+            ++shownDropped_;
+        else
+            --pendingAppends_;  // it never reached the screen
+        scheduleSync();
+        return;
+    }
+    applyPending();
     lines_.removeAt(index);
+    shownCount_ = int(lines_.size());
     if (lines_.isEmpty()) {
         clear();
         return;
     }
-    QTextBlock block = document()->findBlockByNumber(index);
+    QTextBlock block = QPlainTextEdit::document()->findBlockByNumber(index);
     QTextCursor c(block);
     c.select(QTextCursor::BlockUnderCursor);
     if (index == 0) {
@@ -105,29 +128,97 @@ void ByteLinesView::removeLine(int index) {
     c.removeSelectedText();
 }
 
+void ByteLinesView::applyPending() {
+    syncTimer_.stop();
+    QTextDocument* doc = QPlainTextEdit::document();
+    // Edits through a cursor keep the view where it is; autoscroll is the caller's choice.
+    QScrollBar* bar = verticalScrollBar();
+    const int keep = bar->value();
+    if (shownDropped_ > 0) {
+        // Lines 1 to shownDropped_ of the document go, in one edit.
+        QTextCursor c(doc);
+        const QTextBlock first = doc->firstBlock();
+        const QTextBlock after = doc->findBlockByNumber(shownDropped_ + 1);
+        if (after.isValid()) {
+            c.setPosition(first.next().position());
+            c.setPosition(after.position(), QTextCursor::KeepAnchor);
+        } else {
+            c.setPosition(first.position() + first.length() - 1);
+            c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        }
+        c.removeSelectedText();
+        shownCount_ -= shownDropped_;
+        shownDropped_ = 0;
+    }
+    if (pendingAppends_ > 0) {
+        QStringList shown;
+        shown.reserve(pendingAppends_);
+        for (qsizetype i = lines_.size() - pendingAppends_; i < lines_.size(); ++i)
+            shown << displayText(lines_.at(i), showSpecial_);
+        if (shownCount_ == 0) {
+            setPlainText(shown.join(QLatin1Char('\n')));
+        } else {
+            QTextCursor c(doc);
+            c.movePosition(QTextCursor::End);
+            c.insertText(QLatin1Char('\n') + shown.join(QLatin1Char('\n')));
+            bar->setValue(keep);
+        }
+        shownCount_ += pendingAppends_;
+        pendingAppends_ = 0;
+    }
+    if (pendingTop_ >= 0) {
+        const int top = pendingTop_;
+        pendingTop_ = -1;
+        setTopLine(top);
+    }
+}
+
+QTextDocument* ByteLinesView::document() const {
+    syncShown();
+    return QPlainTextEdit::document();
+}
+
+void ByteLinesView::syncShown() const {
+    auto* self = const_cast<ByteLinesView*>(this);
+    if (shownDropped_ > 0 || pendingAppends_ > 0 || pendingTop_ >= 0) self->applyPending();
+}
+
 void ByteLinesView::clearLines() {
+    syncTimer_.stop();
+    shownCount_ = 0;
+    shownDropped_ = 0;
+    pendingAppends_ = 0;
+    pendingTop_ = -1;
     lines_.clear();
     clear();
-    document()->clearUndoRedoStacks();
+    QPlainTextEdit::document()->clearUndoRedoStacks();
 }
 
 int ByteLinesView::caretLine() const {
     if (lines_.isEmpty()) return -1;
+    syncShown();
     return textCursor().blockNumber();
 }
 
 void ByteLinesView::setCaretLine(int index) {
-    QTextBlock block = document()->findBlockByNumber(index);
+    syncShown();
+    QTextBlock block = QPlainTextEdit::document()->findBlockByNumber(index);
     if (!block.isValid()) return;
     setTextCursor(QTextCursor(block));
 }
 
 void ByteLinesView::setTopLine(int index) {
+    if (shownDropped_ > 0 || pendingAppends_ > 0) {
+        pendingTop_ = index;
+        scheduleSync();
+        return;
+    }
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(qBound(bar->minimum(), index, bar->maximum()));
 }
 
 int ByteLinesView::topLine() const {
+    syncShown();
     return verticalScrollBar()->value();
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace keldrin {
 
@@ -36,6 +37,13 @@ class ByteLinesView : public QPlainTextEdit {
     // How a byte line is drawn, with or without marks for the special characters.
     static QString displayText(const QByteArray& line, bool special);
 
+    // The lines above are exact at once; the text on screen follows at screen rate, so a
+    // device sending many small blocks costs one layout a frame, not one per block. The
+    // document is brought up to date before anyone outside reads it.
+    QTextDocument* document() const;
+    // Brings the shown text up to date with the lines now.
+    void syncShown() const;
+
   signals:
     void lineDoubleClicked();
 
@@ -43,10 +51,19 @@ class ByteLinesView : public QPlainTextEdit {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
+    void scheduleSync();
+    void applyPending();
     void render();
 
     QList<QByteArray> lines_;
     bool showSpecial_ = false;
+    // What the document lacks: of its lines after the first, the first `shownDropped_` are
+    // gone from `lines_`, and the last `pendingAppends_` of `lines_` are not in it yet.
+    int shownCount_ = 0;
+    int shownDropped_ = 0;
+    int pendingAppends_ = 0;
+    int pendingTop_ = -1;  // a scroll asked for while lines were pending
+    QTimer syncTimer_;
 };
 
 }  // namespace keldrin

@@ -1,14 +1,30 @@
 // How fast a firmware row goes through, and what a wait on a silent device costs.
 //
-//   keldrin_runner_bench [lines] [wait seconds]
+//   keldrin_runner_bench [lines] [wait seconds] [receive MiB] [terminal hours]
 //
 // 1. A File row of an Intel HEX file of `lines` data records (2000 by default), sent with no
 //    delay after each line to keldrin-devsim, which answers every record at once: lines per
 //    second and the processor seconds this process (the whole of Keldrin) used.
 // 2. A Command row waiting for a device that never answers, with a time-out of `wait seconds`
 //    (30 by default): the processor seconds used while waiting.
+// 3. A Command row whose device streams `receive MiB` (20 by default) of text lines before
+//    its answer: bytes per second into the receive window, the accumulator and the answer
+//    check, and the processor time they cost.
+// 4. The terminal, no run, on a device sending what 921600 baud carries in `terminal hours`
+//    (1 by default), as fast as it can: the memory of the process before and after.
+//
+// The window is shown (on the offscreen platform), so its painting counts. The streaming
+// device of 3 and 4 is a child process on a pseudo-terminal; its own processor time is not
+// counted.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,14 +37,19 @@
 #include <memory>
 
 #include "SimClient.h"
+#include "platform/EventPump.h"
 #include "platform/FakeSeams.h"
 #include "platform/Seams.h"
 #include "runner/CommandTable.h"
 #include "runner/ProjectFile.h"
 #include "serial/SioComPort.h"
+#include "serial/platform/PortMap.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
 #include "support/TestKit.h"
+#include "terminal/CommunicationPage.h"
+#include "terminal/Receiver.h"
+#include "widgets/ByteLinesView.h"
 
 using namespace keldrin;
 using keldrin::testkit::cpuSeconds;
@@ -58,6 +79,63 @@ void setRow(CommandTable& t, int r, const QString& type, const QString& issue,
     t.setCell(colTimeOut, r, timeOut);
 }
 
+// Resident memory of this process, KiB.
+long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+// A device on a pseudo-terminal that writes `total` bytes of text lines, then `tail`, as fast
+// as the line takes them, from a child process. Reads and drops what it is sent.
+struct Streamer {
+    int master = -1, slave = -1;
+    std::string path;
+    pid_t pid = -1;
+    Streamer() {
+        char name[256];
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
+        path = name;
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+    }
+    void start(long long total, const QByteArray& tail) {
+        QByteArray chunk;
+        for (int i = 0; chunk.size() < 60000; ++i)
+            chunk += "log line " + QByteArray::number(100000 + i) + " of a chatty device\r\n";
+        pid = fork();
+        if (pid != 0) return;
+        long long left = total;
+        char sink[4096];
+        while (left > 0) {
+            pollfd p{master, POLLOUT | POLLIN, 0};
+            poll(&p, 1, 1000);
+            if (p.revents & POLLIN) (void)!::read(master, sink, sizeof sink);
+            if (!(p.revents & POLLOUT)) continue;
+            const ssize_t n =
+                ::write(master, chunk.constData(), size_t(qMin<long long>(left, chunk.size())));
+            if (n > 0) left -= n;
+        }
+        (void)!::write(master, tail.constData(), size_t(tail.size()));
+        for (;;) {  // stays until stopped, so the line stays up
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, -1) > 0 && ::read(master, sink, sizeof sink) <= 0) pause();
+        }
+    }
+    ~Streamer() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0) ::close(master);
+        if (slave >= 0) ::close(slave);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +143,8 @@ int main(int argc, char** argv) {
     Application app(argc, argv);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int waitSeconds = argc > 2 ? std::atoi(argv[2]) : 30;
+    const double receiveMiB = argc > 3 ? std::atof(argv[3]) : 20;
+    const double terminalHours = argc > 4 ? std::atof(argv[4]) : 1;
 
     QTemporaryDir dir;
     qputenv("KELDRIN_PORTS", dir.filePath("Keldrin.ports").toLocal8Bit());
@@ -95,6 +175,7 @@ int main(int argc, char** argv) {
 
     TfrmMain w({QStringLiteral("keldrin")});
     w.SpinEdit_DelayOnSent->setValue(0);
+    w.show();
 
     simtest::SimProcess device;
     if (!device.start({"--com", "77"})) {
@@ -112,8 +193,11 @@ int main(int argc, char** argv) {
     const double seconds = double(clock.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     const QString status = w.table().cell(colStatus, 2);
-    std::printf("firmware row: %d lines in %.2f s = %.0f lines/s, %.2f s CPU (status %s)\n",
-                lines + 1, seconds, (lines + 1) / seconds, cpu, qPrintable(status));
+    std::printf(
+        "firmware row: %d lines in %.2f s = %.0f lines/s, %.2f s CPU = %.0f us CPU a line "
+        "(status %s)\n",
+        lines + 1, seconds, (lines + 1) / seconds, cpu, cpu * 1e6 / (lines + 1),
+        qPrintable(status));
     device.stop();
 
     // A device that never answers.
@@ -134,5 +218,59 @@ int main(int argc, char** argv) {
                 double(clock.elapsed()) / 1000.0, cpuSeconds() - cpu0,
                 100.0 * (cpuSeconds() - cpu0) / (double(clock.elapsed()) / 1000.0));
     silent.stop();
+    w.SioComPort1->Close();
+
+    // 3. A device that streams before it answers.
+    const QString ports = QString::fromLocal8Bit(qgetenv("KELDRIN_PORTS"));
+    {
+        Streamer device;
+        serial::WritePortMapEntries(ports.toStdString(), {{79, device.path}});
+        w.SioComPort1->SetComNumber(79);
+        w.SioComPort1->Open();
+        for (int c = 0; c < kCommandColumnCount; ++c) w.table().setCell(c, 2, QString());
+        setRow(w.table(), 2, QStringLiteral("Command"), QStringLiteral("DUMP!"),
+               QStringLiteral("600"));
+        w.table().setCell(colAck, 2, QStringLiteral("DUMP-END"));
+        const long long bytes = (long long)(receiveMiB * 1024 * 1024);
+        device.start(bytes, "DUMP-END\r\n");
+        clock.restart();
+        cpu0 = cpuSeconds();
+        w.btnGo->click();
+        const double s3 = double(clock.elapsed()) / 1000.0;
+        const double c3 = cpuSeconds() - cpu0;
+        std::printf(
+            "receive during a wait: %.1f MiB in %.2f s = %.1f MiB/s, %.2f s CPU = %.0f ns CPU a "
+            "byte (status %s)\n",
+            double(bytes) / 1048576.0, s3, double(bytes) / 1048576.0 / s3, c3,
+            c3 * 1e9 / double(bytes), qPrintable(w.table().cell(colStatus, 2)));
+        w.SioComPort1->Close();
+    }
+
+    // 4. The terminal left open on a chatty device.
+    {
+        Streamer device;
+        serial::WritePortMapEntries(ports.toStdString(), {{79, device.path}});
+        w.SioComPort1->Open();
+        const long long bytes = (long long)(terminalHours * 3600 * 92160);
+        Receiver& rx = *w.receiver;
+        const std::uint32_t counted0 = rx.ReceivedCharCount;
+        const long rss0 = residentKiB();
+        device.start(bytes, QByteArray());
+        clock.restart();
+        cpu0 = cpuSeconds();
+        long peak = rss0;
+        while (rx.ReceivedCharCount - counted0 < std::uint32_t(bytes)) {
+            WaitForEvents(50);
+            peak = qMax(peak, residentKiB());
+            if (clock.elapsed() > 3600 * 1000) break;
+        }
+        const double s4 = double(clock.elapsed()) / 1000.0;
+        std::printf(
+            "terminal, %.2f h of 921600 baud (%.0f MB) in %.1f s, %.2f s CPU: memory %ld KiB "
+            "before, %ld KiB after (peak %ld KiB); accumulator %lld bytes, window %d lines\n",
+            terminalHours, double(bytes) / 1e6, s4, cpuSeconds() - cpu0, rss0, residentKiB(), peak,
+            (long long)rx.RxAccumulator.size(), w.communication->SynEditReceiving->lineCount());
+        w.SioComPort1->Close();
+    }
     return 0;
 }

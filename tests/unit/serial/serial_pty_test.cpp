@@ -168,6 +168,32 @@ TEST(SafeSync, CallsArriveInOrderAndATimedOutCallKeepsItsOwnMessage) {
     SioSafeSync::ClearSlot(id);
 }
 
+// Events that carry nothing but their arrival (an emptied ring) are posted, not waited for;
+// two such posts waiting next to each other run once, and the order with calls is kept.
+TEST(SafeSync, AdjacentPostsOfOneKindRunOnceInOrder) {
+    std::vector<std::pair<int, std::uint32_t>> seen;
+    const std::uint32_t id =
+        SioSafeSync::TakeSlot([&](const SioSyncMessage& m) { seen.emplace_back(m.kind, m.data); });
+    SioSafeSync::EnableSlot(id, true);
+    // The window thread does not pump meanwhile: everything queues up.
+    std::thread events([&] {
+        SioSyncMessage emptied;
+        SioSafeSync::PostOnce(id, emptied);
+        SioSafeSync::PostOnce(id, emptied);
+        SioSyncMessage data;
+        data.kind = 2;
+        data.data = 7;
+        SioSafeSync::Call(id, data, 50);  // times out, stays queued
+        SioSafeSync::PostOnce(id, emptied);
+        SioSafeSync::PostOnce(id, emptied);
+    });
+    events.join();
+    EXPECT_TRUE(pumpUntil([&] { return seen.size() >= 3; }, 3000));
+    pumpUntil([] { return false; }, 50);
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::uint32_t>>{{0, 0}, {2, 7}, {0, 0}}));
+    SioSafeSync::ClearSlot(id);
+}
+
 TEST(SafeSync, DisablingTheSlotReleasesAWaitingCaller) {
     int runs = 0;
     const std::uint32_t id = SioSafeSync::TakeSlot([&](const SioSyncMessage&) { ++runs; });
@@ -297,6 +323,23 @@ TEST_F(PtyPort, OneMebibyteEachWayArrivesByteExact) {
     EXPECT_TRUE(atMaster == out) << "bytes written one at a time arrived changed";
     ASSERT_EQ(received.size(), static_cast<qsizetype>(in.size()));
     EXPECT_TRUE(received.toStdString() == in) << "bytes received arrived changed";
+}
+
+// A line written byte by byte under a batch does not wake the idle write thread: it goes to
+// the device when the batch is flushed or ends, whole and in order. (A write thread still busy
+// with earlier bytes takes later ones as it comes back, held or not.)
+TEST_F(PtyPort, HeldWritesLeaveTogetherWhenReleased) {
+    port.Open();
+    const std::string line = randomBytes(300, 9), more = randomBytes(200, 10);
+    {
+        TSioWriteBatch batch(port);
+        for (char c : line) port.WriteChar(c);
+        EXPECT_EQ(readAvailable(pty.master, 150), "") << "held bytes went out";
+        batch.Flush();  // as before a pause
+        EXPECT_TRUE(readFromMaster(pty.master, 300, 3000) == line);
+        for (char c : more) port.WriteChar(c);
+    }
+    EXPECT_TRUE(readFromMaster(pty.master, 200, 3000) == more);
 }
 
 TEST_F(PtyPort, DataQueuedAcrossTheRingsEndLeavesInOrder) {

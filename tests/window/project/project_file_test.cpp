@@ -294,10 +294,10 @@ class ProjectFileTest : public QObject {
         QCOMPARE(table->cell(colTimeOut, 40), QStringLiteral("row 6/40"));
 
         // Written by hand, without the closing empty section: row 30 is the last with content.
-        // Numbers no save writes ("007") or far beyond any table do not grow it.
+        // Numbers no save writes ("007") do not grow it.
         QByteArray text;
         for (int r = 1; r <= 30; ++r) text += "[" + QByteArray::number(r) + "]\nIssue=i\n";
-        text += "[007]\nName=x\n[31]\nReal-Time=9\n[100000]\nName=far\n[Other]\nName=o\n";
+        text += "[007]\nName=x\n[31]\nReal-Time=9\n[Other]\nName=o\n";
         put(path("hand.cmd"), text);
         table->setRowCount(24);
         // Without port settings the load ends in an error after the table is read.
@@ -313,6 +313,32 @@ class ProjectFileTest : public QObject {
         QCOMPARE(table->rowCount(), 24);
         QCOMPARE(table->cell(colName, 2), QStringLiteral("two"));
         QCOMPARE(table->cell(colRealTime, 23), QStringLiteral("kept"));
+    }
+
+    // A row section past the bound ([99999], a typo or a generated file) is refused whole with
+    // a message that names it, before the table changes; an empty one past it asks for nothing.
+    void aRowSectionPastTheLastRowRefusesTheLoad() {
+        fillRows(3, QStringLiteral("mine"));
+        const QStringList before = cells(colName, colTimeOut);
+        const int rows = table->rowCount();
+        put(path("far.cmd"), "[1]\nName=<=>\n[2]\nName=two\n[99999]\nIssue=far\n[100000]\n");
+        seams->boxes->shown.clear();
+        load(path("far.cmd"));
+        QCOMPARE(seams->boxes->shown.size(), size_t(1));
+        QCOMPARE(seams->boxes->shown.front().text,
+                 QStringLiteral("The project %1 did not load: row [99999] lies past the last row "
+                                "a project may have ([9999])")
+                     .arg(path("far.cmd")));
+        QCOMPARE(project->LoadError, seams->boxes->shown.front().text);
+        QCOMPARE(table->rowCount(), rows);
+        QCOMPARE(cells(colName, colTimeOut), before);
+
+        // The last row a project may have loads.
+        put(path("last.cmd"), "[9999]\nName=last\n[10000]\n");
+        QVERIFY_THROWS_EXCEPTION(EConvertError, load(path("last.cmd")));  // no port settings
+        QCOMPARE(table->rowCount(), 10000);
+        QCOMPARE(table->cell(colName, 9999), QStringLiteral("last"));
+        QCOMPARE(table->cell(colName, 2), QString());
     }
 
     void savingDropsRowSectionsPastTheTableAndKeepsEverythingElse() {

@@ -35,11 +35,11 @@
 #include "serial/platform/PortMap.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
-#include "widgets/RadioGroup.h"
-#include "widgets/StatusPanels.h"
 #include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusPanels.h"
 
 using namespace keldrin;
 using keldrin::testkit::readAll;
@@ -238,6 +238,18 @@ class RunnerTest : public QObject {
         QCOMPARE(statuses(1), QStringList{"OK"});
         stopDevice();
         QCOMPARE(readAll(wireLog), QByteArray("E\rE\r"));
+    }
+
+    // An answer that arrives a byte at a time is found across the blocks it came in, the
+    // acknowledgement as well as the refusal.
+    void answersSplitAcrossBlocksAreFound() {
+        startDevice({"--split-ms", "15"});
+        setRows({{"ask", "Command", "ID!", "DRIN-SIM", "NEVER", "5"}});
+        w->btnGo->click();
+        QCOMPARE(statuses(1), QStringList{"OK"});
+        setRows({{"ask", "Command", "ID!", "NEVER", "IN-SI", "5"}});
+        w->btnGo->click();
+        QCOMPARE(statuses(1), QStringList{"RxNAck"});
     }
 
     void abortDuringAWaitLeavesTheRowDoing() {

@@ -31,16 +31,16 @@
 #include "serial/SioComPort.h"
 #include "shell/Application.h"
 #include "shell/TfrmMain.h"
-#include "widgets/ByteLinesView.h"
-#include "widgets/LedLamp.h"
-#include "widgets/RadioGroup.h"
-#include "widgets/StatusPanels.h"
-#include "widgets/ToggleSwitch.h"
 #include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "terminal/Receiver.h"
 #include "terminal/Transmitter.h"
 #include "unit/serial/PtyFixture.h"
+#include "widgets/ByteLinesView.h"
+#include "widgets/LedLamp.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusPanels.h"
+#include "widgets/ToggleSwitch.h"
 
 using namespace keldrin;
 using namespace keldrin::serial::testing;
@@ -265,9 +265,11 @@ class TerminalTest : public QObject {
     }
 
     void aSendAskedForDuringASendRunsAfterItWhole() {
-        // A long text keeps the routine pumping events; a second send asked for meanwhile must
-        // neither interleave nor be lost.
-        const QByteArray first(3000, 'a');
+        // The routine pumps events while it sends (every few milliseconds, and after a pause); a
+        // second send asked for meanwhile must neither interleave nor be lost.
+        platform::setSleeper(nullptr);  // the real pause, during which the request comes
+        const QByteArray half(1500, 'a');
+        const QByteArray first = half + '~' + half;
         page().edEditSendData->setText(QString::fromLatin1(first));
         bool asked = false;
         QTimer::singleShot(5, this, [&] {
@@ -279,7 +281,7 @@ class TerminalTest : public QObject {
         page().ButtonSendOnce->click();
         QVERIFY(asked);
         // The first send reads the field once at its start, so it goes out whole, then "ZZ".
-        QCOMPARE(wire(first.size() + 2), first + "ZZ");
+        QCOMPARE(wire(2 * half.size() + 2), half + half + "ZZ");
     }
 
     void aWriteErrorDropsTheSendsQueuedBehindIt() {
@@ -398,6 +400,30 @@ class TerminalTest : public QObject {
         rx().RxAccumulator.clear();
         deviceSends(" A\r\nB ");
         QVERIFY(pumpUntil([&] { return rx().RxAccumulator == "A\r\nB"; }, 10000));
+    }
+
+    // Outside an answer wait the accumulator keeps only its newest bytes, so a chatty device
+    // left on does not grow it without end; the window and the counter still get every block.
+    void outsideAWaitTheAccumulatorKeepsItsNewestBytes() {
+        w->chkRemoveASCII_cntrlCharsRX->setChecked(false);
+        rx().RxAccumulator.clear();
+        const std::uint32_t counted = rx().ReceivedCharCount;
+        QByteArray sent;
+        for (int i = 0; sent.size() < 5 * Receiver::kAccumulatorKeep; ++i)
+            sent += "line " + QByteArray::number(i) + "\r\n";
+        for (qsizetype at = 0; at < sent.size(); at += 4096) {
+            deviceSends(sent.mid(at, 4096));
+            QVERIFY(pumpUntil([&] { return rx().ReceivedCharCount - counted >= std::uint32_t(at); },
+                              3000));
+        }
+        QVERIFY(pumpUntil(
+            [&] { return rx().ReceivedCharCount - counted == std::uint32_t(sent.size()); }, 3000));
+        const QByteArray& acc = rx().RxAccumulator;
+        QVERIFY2(acc.size() >= Receiver::kAccumulatorKeep &&
+                     acc.size() <= 2 * Receiver::kAccumulatorKeep,
+                 qPrintable(QString::number(acc.size())));
+        QVERIFY(sent.endsWith(acc));
+        QCOMPARE(w->SBar->panelText(5), QString::number(rx().ReceivedCharCount));
     }
 
     void windowLimitKeepsTheFirstLineAndTheNewestBlocks() {
@@ -565,6 +591,7 @@ class TerminalTest : public QObject {
         QFETCH(bool, capturing);
         w->chkRemoveASCII_cntrlCharsRX->setChecked(false);
         if (capturing) page().chkSaveRx2File->click();
+        rx().AccumulatorHeld = true;  // as in an answer wait, which sees every byte
         QByteArray data(256 * 1024, '\0');
         std::mt19937 rng(42);
         for (char& c : data) c = char(rng());
