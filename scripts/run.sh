@@ -38,7 +38,7 @@ if [ -f "$files/_errors_log.txt" ]; then echo "Error log: $files/_errors_log.txt
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the window; COM$com is the simulated device until you close it."
-  echo "(The port list shows the ports that exist; COM$com is there, ready to open.)"
+  echo "(The port list shows the ports that exist; pick COM$com there, then press \"Opened\".)"
   ./build/keldrin
 else
   echo "No display: not opening the window."
