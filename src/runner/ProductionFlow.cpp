@@ -69,12 +69,10 @@ void ProductionFlow::refuseLoad(int row, const QString& message, const char* sta
     l_.runner->BitBtnAbortClick();
     l_.table->setCell(colStatus, row, QString::fromLatin1(status));
     l_.runner->CurrentStatusText = status;
-    LoadRefused = true;
 }
 
 void ProductionFlow::SpeedButton1Click() {
     // A cancelled dialog loads nothing, and there is nothing new to check.
-    LoadRefused = false;
     if (!l_.project->ActionOpenCommandSetExecute()) return;
     const QString folder = QFileInfo(l_.project->ProjectFileName).absolutePath() + QLatin1Char('/');
     CommandTable& t = *l_.table;

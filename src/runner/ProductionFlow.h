@@ -80,8 +80,6 @@ class ProductionFlow : public QObject {
     bool Finished = false;
     // A "Program" run is going: another press is ignored.
     bool Running = false;
-    // Set when "Load Project=>" stopped on a file it could not find or read.
-    bool LoadRefused = false;
 
     // The file-name part of a path written on Linux or Windows ("C:\dir\fw.hex" gives fw.hex).
     static QString fileNamePart(const QString& path);
