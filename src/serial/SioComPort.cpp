@@ -140,7 +140,7 @@ QByteArray TSioComPort::ReadAllWaiting() {
     if (closing_) return {};
     const std::uint32_t n = core_->LineStatus().inQue;
     if (n == 0) return {};
-    QByteArray bytes(static_cast<qsizetype>(n), '\0');
+    QByteArray bytes(static_cast<qsizetype>(n), Qt::Uninitialized);
     const long got = core_->Read(bytes.data(), n);
     bytes.truncate(got > 0 ? static_cast<qsizetype>(got) : 0);
     return bytes;

@@ -415,10 +415,39 @@ void TSioComPortCore::eventThreadMain(std::shared_ptr<std::promise<void>> starte
         return epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev) == 0;
     };
     const int dev = device_.fd();
-    // Edge-triggered: an arrival wakes us once, as a "character received" event should; bytes
-    // left unread do not make the loop spin, the 200 ms poll reports them instead.
+    // This thread takes received bytes into the receive queue as they come, also while the
+    // window thread handles the previous ones, as a driver fills its queue; the device is
+    // watched while the queue has room (level-triggered: what is there is taken at once).
     const bool ready = ep >= 0 && add(eventStopFd_, EPOLLIN) && add(outputEmptiedFd_, EPOLLIN) &&
-                       add(dev, EPOLLIN | EPOLLET);
+                       add(dev, EPOLLIN);
+    bool watching = true;
+    auto watchDevice = [&](bool on) {
+        if (on == watching) return;
+        epoll_event ev{};
+        ev.events = on ? std::uint32_t{EPOLLIN} : 0u;  // a hang-up is reported either way
+        ev.data.fd = dev;
+        epoll_ctl(ep, EPOLL_CTL_MOD, dev, &ev);
+        watching = on;
+    };
+    bool arrived = false;  // bytes came in since the last "character received"
+    bool failed = false;
+    bool full = false;
+    // The bytes taken in; false when the device is not to be watched for now (queue full,
+    // device failed or nothing there after all).
+    auto takeIn = [&]() -> bool {
+        if (!active_.load()) return false;
+        long taken;
+        {
+            std::lock_guard<std::mutex> lock(ReceiveLock);
+            if (!device_.isOpen()) return false;
+            taken = device_.takeIn();
+            full = device_.receiveQueueFull();
+        }
+        if (taken < 0) failed = true;
+        if (taken > 0) arrived = true;
+        return taken > 0 && !full;
+    };
+    SioWaitSideWork whileHandingOver(dev, takeIn);
     started->set_value();
     try {
         bool lost = !ready;
@@ -428,19 +457,27 @@ void TSioComPortCore::eventThreadMain(std::shared_ptr<std::promise<void>> starte
         using Clock = std::chrono::steady_clock;
         const auto interval = std::chrono::milliseconds(kPollIntervalMs);
         auto nextPoll = Clock::now() + interval;
+        // Readable, yet nothing to read, several times running (the window thread may read
+        // first now and then): the device is left to the next poll rather than spin on it.
+        int emptyTakes = 0;
+        bool resting = false;
         while (!lost) {
+            if (full) {  // the window thread may have read meanwhile
+                std::lock_guard<std::mutex> lock(ReceiveLock);
+                full = device_.receiveQueueFull();
+            }
+            watchDevice(!full && !resting);
             epoll_event events[4];
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(nextPoll - Clock::now())
                     .count();
-            const int n = epoll_wait(ep, events, 4, left > 0 ? static_cast<int>(left) : 0);
+            const int n = epoll_wait(ep, events, 4, arrived || left <= 0 ? 0 : int(left));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 lost = true;
                 break;
             }
-            bool stop = false, emptied = false;
-            std::uint32_t mask = 0;
+            bool stop = false, emptied = false, readable = false;
             for (int i = 0; i < n; ++i) {
                 const int fd = events[i].data.fd;
                 if (fd == eventStopFd_) {
@@ -451,17 +488,38 @@ void TSioComPortCore::eventThreadMain(std::shared_ptr<std::promise<void>> starte
                 } else if (events[i].events & (EPOLLHUP | EPOLLERR)) {
                     lost = true;
                 } else if (events[i].events & EPOLLIN) {
-                    mask |= EV_RXCHAR;
+                    readable = true;
                 }
             }
             if (stop) break;
             if (emptied) deliver(ckOutputEmptied, 0);
             if (lost) break;
-            mask |= device_.lineEvents();
+            if (readable) {
+                const bool took = takeIn() || full || failed;
+                emptyTakes = took ? 0 : emptyTakes + 1;
+                resting = emptyTakes >= 3;
+            }
+            if (failed) {
+                lost = true;
+                break;
+            }
+            std::uint32_t mask = device_.lineEvents();
+            if (arrived) {
+                arrived = false;
+                // Bytes the last handler already read raise no event of their own.
+                std::lock_guard<std::mutex> lock(ReceiveLock);
+                if (device_.receiveQueued() > 0) mask |= EV_RXCHAR;
+            }
             if (mask & EV_RXCHAR) nextPoll = Clock::now() + interval;
             if (mask) deliver(ckLineEvent, mask);
+            if (failed) {
+                lost = true;
+                break;
+            }
             if (Clock::now() >= nextPoll) {
                 nextPoll = Clock::now() + interval;
+                resting = false;
+                emptyTakes = 0;
                 TSioLineStatus status;
                 if (!queryLineStatus(status)) {
                     lost = true;

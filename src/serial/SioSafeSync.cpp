@@ -1,6 +1,7 @@
 #include "serial/SioSafeSync.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/Guard.h"
 
@@ -28,9 +30,37 @@ struct Slot {
     SioSyncHandler handler;
 };
 
-struct PendingCall {
-    bool done = false;  // guarded by the hand-off's mutex
+// An eventfd that wakes a caller waiting in poll (see SioWaitSideWork). Shared with the calls
+// it waits for, so a handler that runs late never writes to a descriptor closed meanwhile.
+struct WakeFd {
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    ~WakeFd() {
+        if (fd >= 0) ::close(fd);
+    }
+    void kick() const {
+        const std::uint64_t one = 1;
+        while (fd >= 0 && ::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    void drain() const {
+        std::uint64_t value;
+        while (fd >= 0 && ::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
+        }
+    }
 };
+
+struct PendingCall {
+    bool done = false;              // guarded by the hand-off's mutex
+    std::shared_ptr<WakeFd> wake;  // set before the call is queued; null for a plain wait
+};
+
+struct SideWork {
+    int fd = -1;
+    std::function<bool()> work;
+    std::shared_ptr<WakeFd> wake;
+};
+
+thread_local SideWork* tSideWork = nullptr;
 
 // One call on its way to the window thread. The queue is ours, under our own mutex, and the
 // window thread is woken through an eventfd: every hand-over between the threads is visible to
@@ -52,6 +82,7 @@ struct SyncState {
     int wakeFd = -1;
     QThread* windowThread = nullptr;
     QPointer<QSocketNotifier> notifier;  // lives on the window thread
+    std::vector<std::shared_ptr<WakeFd>> sideWaiters;  // callers waiting in poll
 };
 
 SyncState& state() {
@@ -86,11 +117,14 @@ void receive(Queued& item) {
     }
     if (handler) guarded("SioSafeSync", [&] { handler(item.message); });
     if (item.call) {
+        std::shared_ptr<WakeFd> wake;
         {
             std::lock_guard<std::mutex> lock(s.mutex);
             item.call->done = true;
+            wake = item.call->wake;
         }
         s.changed.notify_all();
+        if (wake) wake->kick();
     }
 }
 
@@ -143,7 +177,62 @@ bool enqueue(SyncState& s, Queued item) {
     return true;
 }
 
+// Wakes the callers waiting in poll, to look at their slots again. Called with the mutex held.
+std::vector<std::shared_ptr<WakeFd>> sideWaiters(SyncState& s) {
+    return s.sideWaiters;
+}
+
+void kickAll(const std::vector<std::shared_ptr<WakeFd>>& waiters) {
+    for (const auto& w : waiters) w->kick();
+}
+
+// The wait of a call made from a thread with side work: poll on the call's wake-up and the side
+// work's descriptor until the call is done, its slot disabled, or the time-out passed.
+void waitWithSideWork(SyncState& s, std::unique_lock<std::mutex>& lock, SideWork& side,
+                      const std::shared_ptr<PendingCall>& call, std::uint32_t id, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    s.sideWaiters.push_back(side.wake);
+    bool watch = true;
+    while (!call->done && callable(s, id)) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        lock.unlock();
+        pollfd p[2] = {{side.wake->fd, POLLIN, 0}, {watch ? side.fd : -1, POLLIN, 0}};
+        if (poll(p, 2, static_cast<int>(left)) > 0) {
+            if (p[0].revents & POLLIN) side.wake->drain();
+            // A hung-up or failed descriptor is left to the thread, once the call is over.
+            if (p[1].revents & POLLIN)
+                watch = side.work();
+            else if (p[1].revents)
+                watch = false;
+        }
+        lock.lock();
+    }
+    for (auto it = s.sideWaiters.begin(); it != s.sideWaiters.end(); ++it) {
+        if (*it == side.wake) {
+            s.sideWaiters.erase(it);
+            break;
+        }
+    }
+}
+
 }  // namespace
+
+SioWaitSideWork::SioWaitSideWork(int fd, std::function<bool()> work) {
+    auto* side = new SideWork{fd, std::move(work), std::make_shared<WakeFd>()};
+    if (side->fd < 0 || side->wake->fd < 0 || tSideWork) {
+        delete side;  // without its descriptors the calls simply wait as before
+        return;
+    }
+    tSideWork = side;
+}
+
+SioWaitSideWork::~SioWaitSideWork() {
+    delete tSideWork;
+    tSideWork = nullptr;
+}
 
 std::uint32_t SioSafeSync::TakeSlot(SioSyncHandler handler) {
     SyncState& s = state();
@@ -162,25 +251,33 @@ std::uint32_t SioSafeSync::TakeSlot(SioSyncHandler handler) {
 
 void SioSafeSync::EnableSlot(std::uint32_t id, bool enabled) {
     SyncState& s = state();
+    std::vector<std::shared_ptr<WakeFd>> waiters;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (Slot* slot = findSlot(s, id)) slot->enabled = enabled;
+        if (!enabled) waiters = sideWaiters(s);
     }
     // A caller waiting for this slot answers false now instead of at its time-out.
-    if (!enabled) s.changed.notify_all();
+    if (!enabled) {
+        s.changed.notify_all();
+        kickAll(waiters);
+    }
 }
 
 void SioSafeSync::ClearSlot(std::uint32_t id) {
     SyncState& s = state();
     SioSyncHandler old;
+    std::vector<std::shared_ptr<WakeFd>> waiters;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (Slot* slot = findSlot(s, id)) {
             old = std::move(slot->handler);
             *slot = Slot{};
         }
+        waiters = sideWaiters(s);
     }
     s.changed.notify_all();
+    kickAll(waiters);
 }
 
 bool SioSafeSync::Call(std::uint32_t id, const SioSyncMessage& message, int timeoutMs) {
@@ -195,9 +292,17 @@ bool SioSafeSync::Call(std::uint32_t id, const SioSyncMessage& message, int time
         lock.lock();
         return callable(s, id);
     }
+    SideWork* side = tSideWork;
+    if (side) {
+        side->wake->drain();  // what calls that ended before left in it
+        call->wake = side->wake;
+    }
     if (!enqueue(s, Queued{id, message, call, {}})) return false;
-    s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0),
-                       [&] { return call->done || !callable(s, id); });
+    if (side)
+        waitWithSideWork(s, lock, *side, call, id, timeoutMs);
+    else
+        s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0),
+                           [&] { return call->done || !callable(s, id); });
     return callable(s, id);
 }
 

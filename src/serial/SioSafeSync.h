@@ -46,4 +46,16 @@ class SioSafeSync {
     static bool PostWork(std::function<void()> work);
 };
 
+// While it lives, the calls its thread makes do not wait idle: whenever `fd` is readable during
+// a call's wait, `work` runs on that thread and answers whether to go on watching `fd` for this
+// call. The serial event thread takes in received bytes this way while the window thread
+// handles the previous ones. The call itself keeps its order, its time-out and its answer.
+class SioWaitSideWork {
+  public:
+    SioWaitSideWork(int fd, std::function<bool()> work);
+    ~SioWaitSideWork();
+    SioWaitSideWork(const SioWaitSideWork&) = delete;
+    SioWaitSideWork& operator=(const SioWaitSideWork&) = delete;
+};
+
 }  // namespace keldrin::serial

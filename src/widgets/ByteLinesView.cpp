@@ -13,6 +13,17 @@ namespace {
 // One frame: the shown text catches up with the lines at most this late.
 constexpr int kFrameMs = 16;
 
+// A row shows at most this many bytes of its line, then a mark that more follows. A terminal
+// never hands over more than 4 KiB in one read, but a block taken from a fuller receive queue
+// can be megabytes: laying out such a row costs far more than the bytes themselves, for text
+// far off to the right. The line itself is kept whole (its character codes show all of it).
+constexpr qsizetype kShownBytes = 4096;
+
+QString shownText(const QByteArray& line, bool special) {
+    if (line.size() <= kShownBytes) return ByteLinesView::displayText(line, special);
+    return ByteLinesView::displayText(line.left(kShownBytes), special) + QChar(0x2026);
+}
+
 }  // namespace
 
 ByteLinesView::ByteLinesView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -71,7 +82,7 @@ QString ByteLinesView::displayText(const QByteArray& line, bool special) {
 void ByteLinesView::render() {
     QStringList shown;
     shown.reserve(lines_.size());
-    for (const QByteArray& l : lines_) shown << displayText(l, showSpecial_);
+    for (const QByteArray& l : lines_) shown << shownText(l, showSpecial_);
     setPlainText(shown.join(QLatin1Char('\n')));
     // Every line is shown now: nothing is pending any more.
     shownCount_ = int(lines_.size());
@@ -154,7 +165,7 @@ void ByteLinesView::applyPending() {
         QStringList shown;
         shown.reserve(pendingAppends_);
         for (qsizetype i = lines_.size() - pendingAppends_; i < lines_.size(); ++i)
-            shown << displayText(lines_.at(i), showSpecial_);
+            shown << shownText(lines_.at(i), showSpecial_);
         if (shownCount_ == 0) {
             setPlainText(shown.join(QLatin1Char('\n')));
         } else {

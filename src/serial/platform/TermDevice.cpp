@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "serial/platform/DeviceHolders.h"
@@ -55,6 +56,9 @@ std::uint32_t rateOfCode(speed_t code) {
     }
     return 0;
 }
+
+// What the terminal layer holds of received bytes (N_TTY_BUF_SIZE); a read never gets more.
+constexpr std::size_t kTerminalHolds = 4096;
 
 // A pseudo-terminal answers the modem and counter requests with one of these: not a failure.
 bool notSupported(int e) {
@@ -135,6 +139,9 @@ TermDevice::OpenResult TermDevice::open(const std::string& path, int* error) {
 }
 
 void TermDevice::close() {
+    clearQueue();
+    queue_.reset();
+    queueSize_ = 0;
     if (fd_ < 0) return;
     ioctl(fd_, TIOCNXCL);
     flock(fd_, LOCK_UN);
@@ -153,8 +160,51 @@ bool TermDevice::setTimeouts() {
     return tcsetattr(fd_, TCSANOW, &t) == 0;
 }
 
-bool TermDevice::setupComm(std::uint32_t, std::uint32_t) {
+bool TermDevice::setupComm(std::uint32_t inQueue, std::uint32_t) {
+    // Never below what the terminal itself holds, so a small size still means "at least that".
+    queueLimit_ = std::max<std::size_t>(inQueue, kTerminalHolds);
     return fd_ >= 0;
+}
+
+void TermDevice::clearQueue() {
+    queueBegin_ = queueEnd_ = 0;
+}
+
+long TermDevice::takeIn() {
+    if (fd_ < 0) return -1;
+    long taken = 0;
+    while (queued() < queueLimit_) {
+        // Room for one read of what the terminal holds, by moving the bytes to the front of
+        // the block or by a bigger block.
+        const std::size_t want = std::min(kTerminalHolds, queueLimit_ - queued());
+        if (queueSize_ - queueEnd_ < want) {
+            const std::size_t live = queued();
+            if (queueBegin_ > 0 && queueSize_ - live >= want) {
+                std::memmove(queue_.get(), queue_.get() + queueBegin_, live);
+            } else {
+                const std::size_t size = std::min(
+                    queueLimit_, std::max(queueSize_ * 2, std::size_t{16} * kTerminalHolds));
+                std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[size]);
+                if (live > 0) std::memcpy(bigger.get(), queue_.get() + queueBegin_, live);
+                queue_ = std::move(bigger);
+                queueSize_ = size;
+            }
+            queueBegin_ = 0;
+            queueEnd_ = live;
+        }
+        const std::size_t room =
+            std::min(queueSize_ - queueEnd_, queueLimit_ - queued());
+        const ssize_t r = ::read(fd_, queue_.get() + queueEnd_, room);
+        if (r > 0) {
+            queueEnd_ += static_cast<std::size_t>(r);
+            taken += r;
+            continue;
+        }
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return taken > 0 ? taken : -1;
+        break;
+    }
+    return taken;
 }
 
 bool DcbToTermios(const Dcb& dcb, termios& t) {
@@ -348,7 +398,7 @@ bool TermDevice::clearCommError(std::uint32_t& errors, std::uint32_t& inQueue,
     int in = 0, out = 0;
     if (ioctl(fd_, FIONREAD, &in) != 0) return false;  // a hung-up device answers EIO
     if (ioctl(fd_, TIOCOUTQ, &out) != 0) out = 0;
-    inQueue = in > 0 ? static_cast<std::uint32_t>(in) : 0;
+    inQueue = static_cast<std::uint32_t>(queued() + static_cast<std::size_t>(in > 0 ? in : 0));
     outQueue = out > 0 ? static_cast<std::uint32_t>(out) : 0;
     LineCounters now;
     if (readCounters(now)) {
@@ -362,9 +412,25 @@ bool TermDevice::clearCommError(std::uint32_t& errors, std::uint32_t& inQueue,
 long TermDevice::read(void* buffer, std::size_t n) {
     if (fd_ < 0) return -1;
     if (n == 0) return 0;
+    const std::size_t fromQueue = std::min(n, queued());
+    if (fromQueue > 0) {
+        std::memcpy(buffer, queue_.get() + queueBegin_, fromQueue);
+        queueBegin_ += fromQueue;
+        if (queued() > 0) return static_cast<long>(fromQueue);
+        clearQueue();
+        // A burst's worth of block is not kept for a quiet line.
+        if (queueSize_ > 64 * kTerminalHolds) {
+            queue_.reset();
+            queueSize_ = 0;
+        }
+        if (fromQueue == n) return static_cast<long>(fromQueue);
+    }
+    buffer = static_cast<std::uint8_t*>(buffer) + fromQueue;
+    n -= fromQueue;
     for (;;) {
         const ssize_t r = ::read(fd_, buffer, n);
-        if (r >= 0) return static_cast<long>(r);
+        if (r >= 0) return static_cast<long>(fromQueue) + static_cast<long>(r);
+        if (fromQueue > 0) return static_cast<long>(fromQueue);
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
         return -1;
@@ -387,6 +453,7 @@ bool TermDevice::purge(unsigned flags) {
     if (fd_ < 0) return false;
     const bool tx = flags & (PURGE_TXABORT | PURGE_TXCLEAR);
     const bool rx = flags & (PURGE_RXABORT | PURGE_RXCLEAR);
+    if (rx) clearQueue();
     if (tx && rx) return tcflush(fd_, TCIOFLUSH) == 0;
     if (tx) return tcflush(fd_, TCOFLUSH) == 0;
     if (rx) return tcflush(fd_, TCIFLUSH) == 0;

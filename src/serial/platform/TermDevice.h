@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "serial/platform/CommTypes.h"
@@ -56,7 +57,8 @@ class TermDevice {
 
     // Raw line, reads that return at once with whatever is waiting.
     bool setTimeouts();
-    // Linux sizes its own queues; there is nothing to ask for, so this always succeeds.
+    // The terminal layer holds at most 4 KiB of received bytes, so the receive queue of the asked
+    // size is kept here, filled by `takeIn`; Linux sizes the transmit queue itself.
     bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue);
     // Applies the control block; false when the driver refuses it, in which case the line keeps
     // the settings it had before the call.
@@ -64,11 +66,19 @@ class TermDevice {
     // The control block the driver holds now.
     bool getCommState(Dcb& dcb) const;
 
-    // Error bits since the last call, and the bytes waiting in either direction. False when the
+    // Error bits since the last call, and the bytes waiting in either direction (the receive
+    // queue's and the terminal's). False when the
     // device is gone (a hung-up or pulled device). Callers serialise it (the core's ReceiveLock).
     bool clearCommError(std::uint32_t& errors, std::uint32_t& inQueue, std::uint32_t& outQueue);
-    // Up to n waiting bytes; 0 when none; -1 when the device failed.
+    // Up to n waiting bytes, the receive queue's first; 0 when none; -1 when the device failed.
     long read(void* buffer, std::size_t n);
+    // Moves what the terminal holds into the receive queue, until the terminal has nothing
+    // more or the queue is full: the bytes moved, -1 when the device failed. Run by whoever
+    // watches the device, so bytes go on arriving while the reader is busy; the terminal's own
+    // buffer alone would hold the device back after 4 KiB. Callers serialise it with read.
+    long takeIn();
+    bool receiveQueueFull() const { return queued() >= queueLimit_; }
+    std::size_t receiveQueued() const { return queued(); }
     // Writes what the device takes now: the count, 0 when it takes nothing now (wait for
     // POLLOUT), -1 when the device failed.
     long write(const void* buffer, std::size_t n);
@@ -89,11 +99,18 @@ class TermDevice {
 
   private:
     bool readCounters(LineCounters& counters);
+    std::size_t queued() const { return queueEnd_ - queueBegin_; }
+    void clearQueue();
 
     int fd_ = -1;
     Dcb last_{};  // the fields termios cannot hold (limits, unused characters) are kept here
     bool haveLast_ = false;
     bool pseudo_ = false;
+    // The receive queue: bytes [queueBegin_, queueEnd_) of a block that grows up to the limit
+    // as traffic needs it and is let go once emptied.
+    std::unique_ptr<std::uint8_t[]> queue_;
+    std::size_t queueSize_ = 0, queueBegin_ = 0, queueEnd_ = 0;
+    std::size_t queueLimit_ = 4096;
     // Learnt from the first refusal; read and written by the main and the event thread.
     std::atomic<bool> modemLines_{true};
     std::atomic<bool> counters_{true};
