@@ -3,6 +3,7 @@
 // line settings as the terminal holds them.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -18,6 +19,7 @@
 
 #include "platform/Guard.h"
 #include "serial/SioComPort.h"
+#include "serial/SioSafeSync.h"
 #include "serial/platform/Termios2.h"
 #include "unit/serial/PtyFixture.h"
 
@@ -216,6 +218,68 @@ TEST(SafeSync, DisablingTheSlotReleasesAWaitingCaller) {
     SioSafeSync::ClearSlot(id);
 }
 
+// Side work (the event thread taking in received bytes) runs while a call waits, and the call
+// is still released by its handler, by the disabled slot and by its time-out.
+TEST(SafeSync, ACallerWithSideWorkDoesItWhileWaitingAndIsReleasedAsAnyOther) {
+    int runs = 0;
+    const std::uint32_t id = SioSafeSync::TakeSlot([&](const SioSyncMessage&) { ++runs; });
+    SioSafeSync::EnableSlot(id, true);
+    int pipeFds[2];
+    ASSERT_EQ(pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC), 0);
+    std::atomic<int> taken{0};
+    std::atomic<bool> answer{false};
+    std::atomic<long long> waited{0};
+    auto caller = [&](int timeoutMs) {
+        return std::thread([&, timeoutMs] {
+            SioWaitSideWork side(pipeFds[0], [&] {
+                char buf[64];
+                while (::read(pipeFds[0], buf, sizeof buf) > 0) ++taken;
+                return true;
+            });
+            const auto t0 = Clock::now();
+            answer = SioSafeSync::Call(id, SioSyncMessage{}, timeoutMs);
+            waited = msSince(t0);
+        });
+    };
+    auto waitFor = [](const std::function<bool()>& done) {
+        const auto t0 = Clock::now();
+        while (!done() && msSince(t0) < 20000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return done();
+    };
+
+    // The window thread does not pump yet: the caller waits, taking in what arrives.
+    std::thread first = caller(30000);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_EQ(::write(pipeFds[1], "x", 1), 1);
+        EXPECT_TRUE(waitFor([&] { return taken.load() == i; })) << "side work " << i;
+    }
+    EXPECT_EQ(runs, 0);
+    EXPECT_TRUE(pumpUntil([&] { return runs == 1; }, 20000));
+    first.join();
+    EXPECT_TRUE(answer);
+    EXPECT_LT(waited, 15000) << "the handler did not release the caller";
+
+    std::thread second = caller(100);
+    second.join();
+    EXPECT_TRUE(answer);
+    EXPECT_GE(waited, 90) << "the time-out was cut short";
+    EXPECT_TRUE(pumpUntil([&] { return runs == 2; }, 20000)) << "the timed-out call runs later";
+
+    std::thread third = caller(30000);
+    ASSERT_EQ(::write(pipeFds[1], "x", 1), 1);
+    EXPECT_TRUE(waitFor([&] { return taken.load() == 4; }));
+    SioSafeSync::EnableSlot(id, false);
+    third.join();
+    EXPECT_FALSE(answer);
+    EXPECT_LT(waited, 15000) << "the disabled slot did not release the caller";
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(runs, 2) << "a disabled slot's handler ran";
+    SioSafeSync::ClearSlot(id);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+}
+
 // ---- open ----
 
 TEST_F(PtyPort, OpenErrorsLeaveNothingBehind) {
@@ -323,6 +387,52 @@ TEST_F(PtyPort, OneMebibyteEachWayArrivesByteExact) {
     EXPECT_TRUE(atMaster == out) << "bytes written one at a time arrived changed";
     ASSERT_EQ(received.size(), static_cast<qsizetype>(in.size()));
     EXPECT_TRUE(received.toStdString() == in) << "bytes received arrived changed";
+}
+
+// A device that goes on sending while the window thread is busy with a block is not held back
+// by the terminal's own 4 KiB: the engine takes the bytes in meanwhile, and the next read takes
+// them all at once, in order.
+TEST_F(PtyPort, BytesArrivingWhileAHandlerRunsAreTakenInAndReadAtOnce) {
+    const std::string burst = randomBytes(200000, 3);
+    std::string received;
+    std::vector<qsizetype> blocks;
+    std::atomic<bool> stop{false};
+    std::thread writer;
+    port.OnDataRecived = [&](TSioComPort* p, std::uint32_t) {
+        const QByteArray block = p->ReadAllWaiting();
+        blocks.push_back(block.size());
+        received.append(block.constData(), static_cast<std::size_t>(block.size()));
+        if (blocks.size() != 1) return;
+        // The device sends on while this handler still runs.
+        writer = std::thread([&] { writeAllToMaster(pty.master, burst, &stop); });
+        EXPECT_TRUE(pumpUntil([&] { return p->WaitingInputCount() >= 64 * 1024; }, 30000))
+            << "no more than the terminal's own buffer was waiting";
+    };
+    port.Open();
+    ASSERT_EQ(::write(pty.master, "hello", 5), 5);
+    const bool all = pumpUntil([&] { return received.size() >= 5 + burst.size(); }, 30000);
+    stop = true;
+    if (writer.joinable()) writer.join();
+    ASSERT_TRUE(all);
+    EXPECT_TRUE(received == "hello" + burst) << "bytes arrived changed or out of order";
+    ASSERT_GE(blocks.size(), 2u);
+    EXPECT_GE(blocks[1], 64 * 1024);
+}
+
+// What the engine took in is dropped by a purge of the receive side like what the terminal
+// holds.
+TEST_F(PtyPort, PurgingTheReceiveSideDropsWhatWasTakenIn) {
+    port.Open();
+    const std::string burst = randomBytes(30000, 4);
+    writeAllToMaster(pty.master, burst);
+    ASSERT_TRUE(pumpUntil([&] { return port.WaitingInputCount() == burst.size(); }, 30000))
+        << port.WaitingInputCount() << " bytes waiting";
+    port.PurgeReceive();
+    EXPECT_EQ(port.WaitingInputCount(), 0u);
+    EXPECT_TRUE(port.ReadAllWaiting().isEmpty());
+    ASSERT_EQ(::write(pty.master, "after", 5), 5);
+    ASSERT_TRUE(pumpUntil([&] { return port.WaitingInputCount() == 5; }, 30000));
+    EXPECT_EQ(port.ReadAllWaiting(), QByteArray("after"));
 }
 
 // A line written byte by byte under a batch does not wake the idle write thread: it goes to

@@ -476,6 +476,25 @@ class TerminalTest : public QObject {
         QCOMPARE(page().SynEditReceiving->line(0), QByteArray("next"));
     }
 
+    // A block read from a full receive queue can be megabytes: its row shows the first 4 KiB and
+    // a mark that more follows, while the line and its character codes keep every byte.
+    void aLongBlockShowsItsStartAndKeepsEveryByte() {
+        ByteLinesView* view = page().SynEditReceiving;
+        QByteArray block;
+        for (int i = 0; block.size() < 100000; ++i) block += "line " + QByteArray::number(i) + "\r\n";
+        view->appendLine(block);
+        view->appendLine("short");
+        const int row = view->lineCount() - 2;
+        QCOMPARE(view->line(row), block);
+        const QString shown = view->document()->findBlockByNumber(row).text();
+        QCOMPARE(shown, ByteLinesView::displayText(block.left(4096), false) + QChar(0x2026));
+        QCOMPARE(view->document()->findBlockByNumber(row + 1).text(), QStringLiteral("short"));
+        view->setCaretLine(row);
+        rx().SynEditReceivingDblClick();
+        QCOMPARE(seams->boxes->shown.back().text.size(), 4 * block.size());
+        QVERIFY(seams->boxes->shown.back().text.endsWith(QStringLiteral("-$0D-$0A")));
+    }
+
     void specialCharsAreMarkedOnlyWhileAskedForAndInTheFont() {
         w->chkRemoveASCII_cntrlCharsRX->setChecked(true);  // trims the accumulator, not the view
         const QByteArray block("A\tB C\r\n\0\x1b", 9);
