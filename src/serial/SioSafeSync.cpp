@@ -292,11 +292,9 @@ bool SioSafeSync::Call(std::uint32_t id, const SioSyncMessage& message, int time
         lock.lock();
         return callable(s, id);
     }
+    // A kick left over from an earlier call only costs the wait one more look.
     SideWork* side = tSideWork;
-    if (side) {
-        side->wake->drain();  // what calls that ended before left in it
-        call->wake = side->wake;
-    }
+    if (side) call->wake = side->wake;
     if (!enqueue(s, Queued{id, message, call, {}})) return false;
     if (side)
         waitWithSideWork(s, lock, *side, call, id, timeoutMs);

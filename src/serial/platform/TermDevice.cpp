@@ -198,6 +198,9 @@ long TermDevice::takeIn() {
         if (r > 0) {
             queueEnd_ += static_cast<std::size_t>(r);
             taken += r;
+            // Less than the terminal holds: most likely all there was (an answer, not a
+            // stream), and the caller watches for more anyway; no read just to hear "none".
+            if (static_cast<std::size_t>(r) < std::min(room, kTerminalHolds - 1)) break;
             continue;
         }
         if (r < 0 && errno == EINTR) continue;
