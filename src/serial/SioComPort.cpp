@@ -138,7 +138,7 @@ void TSioComPort::WriteData(const void* bytes, int count) {
 
 QByteArray TSioComPort::ReadAllWaiting() {
     if (closing_) return {};
-    const std::uint32_t n = core_->LineStatus().inQue;
+    const std::uint32_t n = core_->WaitingCount();
     if (n == 0) return {};
     QByteArray bytes(static_cast<qsizetype>(n), Qt::Uninitialized);
     const long got = core_->Read(bytes.data(), n);
@@ -400,7 +400,8 @@ void TSioComPort::dispatch(const SioSyncMessage& message) {
         case ckLineEvent: {
             const std::uint32_t mask = message.data;
             if (mask & EV_RXCHAR) {
-                const std::uint32_t count = core_->LineStatus().inQue;
+                // Line errors are gathered below when the event says there are any.
+                const std::uint32_t count = core_->WaitingCount();
                 if (OnDataRecived) OnDataRecived(this, count);
             }
             // The driver's error counters are read by the line status; collect them first so

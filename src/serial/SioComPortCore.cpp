@@ -278,7 +278,10 @@ void TSioComPortCore::ReleaseWrites() {
     const std::uint64_t seq = takenSeq_;
     if (writerIdle_) {
         writerIdle_ = false;
+        // Woken outside the lock, the write thread does not wake only to wait for it.
+        lock.unlock();
         writerWake_.notify_one();
+        lock.lock();
     }
     // The hand-over ends when the write thread has taken the bytes (it writes them at once),
     // as it did when it was woken per byte: a purge right after, at the end of a run, finds
@@ -310,6 +313,12 @@ TSioLineStatus TSioComPortCore::LineStatus() {
     TSioLineStatus status;
     queryLineStatus(status);
     return status;
+}
+
+std::uint32_t TSioComPortCore::WaitingCount() {
+    if (!active_.load()) return 0;
+    std::lock_guard<std::mutex> lock(ReceiveLock);
+    return device_.waitingCount();
 }
 
 std::uint32_t TSioComPortCore::TakeLineErrors() {
@@ -571,8 +580,8 @@ void TSioComPortCore::writeThreadMain(std::shared_ptr<std::promise<void>> starte
             const std::uint8_t* block = ring_->Data() + ring_->ReadPosition();
             const std::size_t len = ring_->ContiguousReadable();
             ++takenSeq_;
-            taken_.notify_all();
             lock.unlock();
+            taken_.notify_all();
             const long written = device_.write(block, len);
             if (written == 0) {
                 // The device takes nothing now: wait until it does, or for a stop or a purge.

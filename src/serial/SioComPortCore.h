@@ -96,6 +96,9 @@ class TSioComPortCore {
     // Reads up to n waiting bytes: the count read, -1 when not active.
     long Read(void* buffer, std::size_t n);
     TSioLineStatus LineStatus();
+    // The bytes waiting to be read, alone: no error bits are collected (the next line status
+    // still finds them) and the transmit side is not asked. 0 when not active.
+    std::uint32_t WaitingCount();
     std::uint32_t TakeLineErrors();
     bool PurgeReceive();
     bool PurgeTransmit();

@@ -412,6 +412,13 @@ bool TermDevice::clearCommError(std::uint32_t& errors, std::uint32_t& inQueue,
     return true;
 }
 
+std::uint32_t TermDevice::waitingCount() const {
+    if (fd_ < 0) return 0;
+    int in = 0;
+    if (ioctl(fd_, FIONREAD, &in) != 0) in = 0;
+    return static_cast<std::uint32_t>(queued() + static_cast<std::size_t>(in > 0 ? in : 0));
+}
+
 long TermDevice::read(void* buffer, std::size_t n) {
     if (fd_ < 0) return -1;
     if (n == 0) return 0;

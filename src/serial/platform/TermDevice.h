@@ -70,6 +70,9 @@ class TermDevice {
     // queue's and the terminal's). False when the
     // device is gone (a hung-up or pulled device). Callers serialise it (the core's ReceiveLock).
     bool clearCommError(std::uint32_t& errors, std::uint32_t& inQueue, std::uint32_t& outQueue);
+    // The bytes waiting to be read (the receive queue's and the terminal's); 0 when the device
+    // is gone. Callers serialise it with read.
+    std::uint32_t waitingCount() const;
     // Up to n waiting bytes, the receive queue's first; 0 when none; -1 when the device failed.
     long read(void* buffer, std::size_t n);
     // Moves what the terminal holds into the receive queue, until the terminal has nothing
