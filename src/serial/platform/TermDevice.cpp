@@ -59,6 +59,7 @@ std::uint32_t rateOfCode(speed_t code) {
 
 // What the terminal layer holds of received bytes (N_TTY_BUF_SIZE); a read never gets more.
 constexpr std::size_t kTerminalHolds = 4096;
+constexpr std::size_t kQueueMost = 16 * kTerminalHolds;
 
 // A pseudo-terminal answers the modem and counter requests with one of these: not a failure.
 bool notSupported(int e) {
@@ -161,8 +162,10 @@ bool TermDevice::setTimeouts() {
 }
 
 bool TermDevice::setupComm(std::uint32_t inQueue, std::uint32_t) {
-    // Never below what the terminal itself holds, so a small size still means "at least that".
-    queueLimit_ = std::max<std::size_t>(inQueue, kTerminalHolds);
+    // Never below what the terminal itself holds. Never above 64 KiB either, though a port
+    // may ask for megabytes: the kernel keeps about as much again behind it, and what is read
+    // at once becomes one line of the receive window, which keeps its last 198 lines.
+    queueLimit_ = std::clamp<std::size_t>(inQueue, kTerminalHolds, kQueueMost);
     return fd_ >= 0;
 }
 
@@ -183,7 +186,7 @@ long TermDevice::takeIn() {
                 std::memmove(queue_.get(), queue_.get() + queueBegin_, live);
             } else {
                 const std::size_t size = std::min(
-                    queueLimit_, std::max(queueSize_ * 2, std::size_t{16} * kTerminalHolds));
+                    queueLimit_, std::max(queueSize_ * 2, std::size_t{4} * kTerminalHolds));
                 std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[size]);
                 if (live > 0) std::memcpy(bigger.get(), queue_.get() + queueBegin_, live);
                 queue_ = std::move(bigger);
@@ -428,11 +431,6 @@ long TermDevice::read(void* buffer, std::size_t n) {
         queueBegin_ += fromQueue;
         if (queued() > 0) return static_cast<long>(fromQueue);
         clearQueue();
-        // A burst's worth of block is not kept for a quiet line.
-        if (queueSize_ > 64 * kTerminalHolds) {
-            queue_.reset();
-            queueSize_ = 0;
-        }
         if (fromQueue == n) return static_cast<long>(fromQueue);
     }
     buffer = static_cast<std::uint8_t*>(buffer) + fromQueue;

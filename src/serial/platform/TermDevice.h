@@ -57,8 +57,8 @@ class TermDevice {
 
     // Raw line, reads that return at once with whatever is waiting.
     bool setTimeouts();
-    // The terminal layer holds at most 4 KiB of received bytes, so the receive queue of the asked
-    // size is kept here, filled by `takeIn`; Linux sizes the transmit queue itself.
+    // The terminal layer holds at most 4 KiB of received bytes, so a receive queue of the asked
+    // size (4 to 64 KiB) is kept here, filled by `takeIn`; Linux sizes the transmit queue.
     bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue);
     // Applies the control block; false when the driver refuses it, in which case the line keeps
     // the settings it had before the call.
@@ -110,7 +110,7 @@ class TermDevice {
     bool haveLast_ = false;
     bool pseudo_ = false;
     // The receive queue: bytes [queueBegin_, queueEnd_) of a block that grows up to the limit
-    // as traffic needs it and is let go once emptied.
+    // as traffic needs it; let go at close.
     std::unique_ptr<std::uint8_t[]> queue_;
     std::size_t queueSize_ = 0, queueBegin_ = 0, queueEnd_ = 0;
     std::size_t queueLimit_ = 4096;
