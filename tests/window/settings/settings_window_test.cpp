@@ -24,6 +24,7 @@
 #include "shell/Application.h"
 #include "shell/FormSettings.h"
 #include "shell/TfrmMain.h"
+#include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "tools/CalcEdit.h"
 #include "tools/CalculationsPage.h"
@@ -98,16 +99,8 @@ class SettingsWindowTest : public QObject {
     }
 
   private slots:
-    void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
-    }
-    void cleanup() {
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
-    }
+    void init() { testkit::enterSandbox(seams, folder); }
+    void cleanup() { testkit::leaveSandbox(seams, folder); }
 
     void columnWidthsSurviveARestartAndOneDragWritesAllEight() {
         {
