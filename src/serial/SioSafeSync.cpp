@@ -227,9 +227,11 @@ SioWaitSideWork::SioWaitSideWork(int fd, std::function<bool()> work) {
         return;
     }
     tSideWork = side;
+    owns_ = true;
 }
 
 SioWaitSideWork::~SioWaitSideWork() {
+    if (!owns_) return;
     delete tSideWork;
     tSideWork = nullptr;
 }

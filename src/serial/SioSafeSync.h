@@ -56,6 +56,9 @@ class SioWaitSideWork {
     ~SioWaitSideWork();
     SioWaitSideWork(const SioWaitSideWork&) = delete;
     SioWaitSideWork& operator=(const SioWaitSideWork&) = delete;
+
+  private:
+    bool owns_ = false;  // false when the thread had side work already, or no descriptor
 };
 
 }  // namespace keldrin::serial
