@@ -50,7 +50,7 @@ struct WakeFd {
 };
 
 struct PendingCall {
-    bool done = false;              // guarded by the hand-off's mutex
+    bool done = false;             // guarded by the hand-off's mutex
     std::shared_ptr<WakeFd> wake;  // set before the call is queued; null for a plain wait
 };
 
@@ -81,7 +81,7 @@ struct SyncState {
     int running = 0;  // items the window thread is running now (nested ones included)
     int wakeFd = -1;
     QThread* windowThread = nullptr;
-    QPointer<QSocketNotifier> notifier;  // lives on the window thread
+    QPointer<QSocketNotifier> notifier;                // lives on the window thread
     std::vector<std::shared_ptr<WakeFd>> sideWaiters;  // callers waiting in poll
 };
 

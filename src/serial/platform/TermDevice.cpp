@@ -195,8 +195,7 @@ long TermDevice::takeIn() {
             queueBegin_ = 0;
             queueEnd_ = live;
         }
-        const std::size_t room =
-            std::min(queueSize_ - queueEnd_, queueLimit_ - queued());
+        const std::size_t room = std::min(queueSize_ - queueEnd_, queueLimit_ - queued());
         const ssize_t r = ::read(fd_, queue_.get() + queueEnd_, room);
         if (r > 0) {
             queueEnd_ += static_cast<std::size_t>(r);

@@ -477,7 +477,8 @@ class TerminalTest : public QObject {
     void aLongBlockShowsItsStartAndKeepsEveryByte() {
         ByteLinesView* view = page().SynEditReceiving;
         QByteArray block;
-        for (int i = 0; block.size() < 100000; ++i) block += "line " + QByteArray::number(i) + "\r\n";
+        for (int i = 0; block.size() < 100000; ++i)
+            block += "line " + QByteArray::number(i) + "\r\n";
         view->appendLine(block);
         view->appendLine("short");
         const int row = view->lineCount() - 2;
