@@ -13,6 +13,8 @@ if [ $# -gt 0 ]; then exec ./build/keldrin "$@"; fi
 com=7
 work=$(mktemp -d)
 export KELDRIN_PORTS="$work/Keldrin.ports"
+# A map of the demo's own: the simulated device is the only port it lists.
+printf '# the demo: only the simulated device\nAddSystemDevices=no\n' >"$KELDRIN_PORTS"
 ./build/keldrin-devsim --com "$com" --image "$work/image.bin" >"$work/device" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -38,7 +40,7 @@ if [ -f "$files/_errors_log.txt" ]; then echo "Error log: $files/_errors_log.txt
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the window; COM$com is the simulated device until you close it."
-  echo "(The port list shows the ports that exist; pick COM$com there, then press \"Opened\".)"
+  echo "(Its port list holds COM$com alone: pick it, press \"Load Project=>\" for examples/board.cmd, then \"Program\".)"
   ./build/keldrin
 else
   echo "No display: not opening the window."

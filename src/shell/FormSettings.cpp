@@ -381,7 +381,28 @@ void FormSettings::restorePlacement() {
     int r[4] = {current.left(), current.top(), current.left() + current.width(),
                 current.top() + current.height()};
     readNumbers(*norm, r);
-    w_.setGeometry(QRect(r[0], r[1], r[2] - r[0], r[3] - r[1]));
+    w_.setGeometry(KeptOnScreen(QRect(r[0], r[1], r[2] - r[0], r[3] - r[1]), w_));
+}
+
+QRect FormSettings::KeptOnScreen(const QRect& rect, const QWidget& window) {
+    // A placement from another screen layout (a monitor since unplugged, a run without a
+    // display) must not leave the window where the operator cannot see or reach it. The screen
+    // under the window's centre, else the primary one, gets the whole frame when it fits, else
+    // its top-left corner; the size stays.
+    QScreen* screen = QGuiApplication::screenAt(rect.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return rect;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(window.geometry().left() - window.frameGeometry().left(),
+                         window.geometry().top() - window.frameGeometry().top(),
+                         window.frameGeometry().right() - window.geometry().right(),
+                         window.frameGeometry().bottom() - window.geometry().bottom());
+    QRect outer = rect.marginsAdded(frame);
+    if (outer.right() > area.right()) outer.moveRight(area.right());
+    if (outer.bottom() > area.bottom()) outer.moveBottom(area.bottom());
+    if (outer.left() < area.left()) outer.moveLeft(area.left());
+    if (outer.top() < area.top()) outer.moveTop(area.top());
+    return outer.marginsRemoved(frame);
 }
 
 void FormSettings::restoreFormGroup() {

@@ -5,6 +5,7 @@
 // control properties), restored when the window is first shown and saved when it closes.
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "platform/SettingsStore.h"
 
 class QTableWidget;
+class QWidget;
 
 namespace keldrin {
 
@@ -69,6 +71,10 @@ class FormSettings : public QObject {
     // A floating-point property, stored in the 80-bit extended form.
     static Binding extendedBinding(std::function<double()> get, std::function<void(double)> set);
     bool isBound(const QString& elementName) const { return bindings_.count(elementName) > 0; }
+
+    // Where a stored placement puts the window: moved, never resized, so that its frame lies on
+    // a screen as far as it fits.
+    static QRect KeptOnScreen(const QRect& rect, const QWidget& window);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

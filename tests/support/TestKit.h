@@ -8,8 +8,11 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
 
 #include "platform/FakeSeams.h"
+#include "platform/Seams.h"
 
 namespace keldrin::testkit {
 
@@ -32,6 +35,21 @@ inline QStringList alertMessages(const platform::RecordingAlerts& alerts) {
     QStringList out;
     for (const auto& a : alerts.shown) out << a.message;
     return out;
+}
+
+// What a window test runs in: the fake seams, and a program folder of its own (settings file,
+// summaries, logs) that goes away afterwards.
+inline void enterSandbox(std::unique_ptr<platform::FakeSeams>& seams,
+                         std::unique_ptr<QTemporaryDir>& folder) {
+    seams = std::make_unique<platform::FakeSeams>();
+    folder = std::make_unique<QTemporaryDir>();
+    platform::setProgramFolder(folder->path());
+}
+inline void leaveSandbox(std::unique_ptr<platform::FakeSeams>& seams,
+                         std::unique_ptr<QTemporaryDir>& folder) {
+    platform::setProgramFolder(QString());
+    seams.reset();
+    folder.reset();
 }
 
 }  // namespace keldrin::testkit

@@ -45,6 +45,12 @@ int parseLine(const std::string& rawLine, std::string* device) {
     return n;
 }
 
+std::string lowered(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c | 0x20);
+    return s;
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -174,12 +180,34 @@ PortMapEntries ParsePortMap(const std::string& text) {
     return map;
 }
 
-PortMapEntries ReadPortMap(const std::string& path) {
+bool AddsSystemDevices(const std::string& text) {
+    bool adds = true;
+    for (const auto& raw : splitLines(text)) {
+        std::string line = raw.substr(0, raw.find('#'));
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (lowered(trim(line.substr(0, eq))) != "addsystemdevices") continue;
+        const std::string value = lowered(trim(line.substr(eq + 1)));
+        if (value == "no") adds = false;
+        if (value == "yes") adds = true;
+    }
+    return adds;
+}
+
+namespace {
+
+// The map file's text under a shared lock; empty when it is missing or unreadable.
+std::string readMapText(const std::string& path) {
     LockedFile f(path, O_RDONLY, LOCK_SH);
-    if (f.fd < 0) return {};
     std::string text;
-    if (!readAll(f.fd, &text)) return {};
-    return ParsePortMap(text);
+    if (f.fd < 0 || !readAll(f.fd, &text)) return {};
+    return text;
+}
+
+}  // namespace
+
+PortMapEntries ReadPortMap(const std::string& path) {
+    return ParsePortMap(readMapText(path));
 }
 
 bool WritePortMapEntries(const std::string& path, const PortMapEntries& entries) {
@@ -196,7 +224,9 @@ PortMapEntries AssignNewDevices(const std::string& path, const std::vector<std::
     if (f.fd >= 0 && !readAll(f.fd, &text)) text.clear();
     // A map this user may read but not write still holds the numbers chosen by hand; the new
     // devices get numbers for this run only.
-    PortMapEntries map = f.fd >= 0 ? ParsePortMap(text) : ReadPortMap(path);
+    if (f.fd < 0) text = readMapText(path);
+    PortMapEntries map = ParsePortMap(text);
+    if (!AddsSystemDevices(text)) return map;
 
     std::set<std::string> named;
     for (const auto& [com, device] : map) {
@@ -257,8 +287,10 @@ std::vector<std::string> SystemSerialDevices(const std::string& sysClassTty,
 
 PortMapEntries CurrentPortMap() {
     const std::string path = PortMapPath();
+    const std::string text = readMapText(path);
+    PortMapEntries map = ParsePortMap(text);
+    if (!AddsSystemDevices(text)) return map;
     const std::vector<std::string> devices = SystemSerialDevices();
-    PortMapEntries map = ReadPortMap(path);
     std::set<std::string> named;
     for (const auto& [com, device] : map) named.insert(canonical(device));
     const bool anyNew = std::any_of(devices.begin(), devices.end(), [&](const std::string& d) {

@@ -490,6 +490,34 @@ TEST(PortMapFile, NewDevicesTakeTheLowestFreeNumbersAndKeepThem) {
     EXPECT_EQ(AssignNewDevices(path, {"/dev/ttyUSB9", "/dev/ttyACM0"}), expected);
 }
 
+TEST(PortMapFile, AMapThatSaysNoTakesNoSystemDevices) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("Keldrin.ports").toStdString();
+    const std::vector<std::string> devices = {"/dev/ttyS0", "/dev/ttyUSB9"};
+    // The last such line decides; the key is in any case, a comment after the value is allowed.
+    const struct {
+        const char* text;
+        bool adds;
+    } cases[] = {
+        {"COM7=/dev/pts/3\n", true},
+        {"AddSystemDevices=no\nCOM7=/dev/pts/3\n", false},
+        {"  addsystemdevices = NO   # only the simulator\nCOM7=/dev/pts/3\n", false},
+        {"AddSystemDevices=no\nAddSystemDevices=yes\nCOM7=/dev/pts/3\n", true},
+        {"AddSystemDevices=maybe\nCOM7=/dev/pts/3\n", true},
+        {"# AddSystemDevices=no\nCOM7=/dev/pts/3\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(AddsSystemDevices(c.text), c.adds);
+        writeFile(path, c.text);
+        const PortMapEntries got = AssignNewDevices(path, devices);
+        PortMapEntries expected = {{7, "/dev/pts/3"}};
+        if (c.adds) expected.insert({{1, "/dev/ttyS0"}, {2, "/dev/ttyUSB9"}});
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(ReadPortMap(path), expected) << "what was given is written back, nothing else";
+    }
+}
+
 TEST(PortMapFile, SystemDevicesFromSysfsPreferByIdNames) {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();

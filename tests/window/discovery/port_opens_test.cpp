@@ -13,6 +13,7 @@
 #include "shell/PortControl.h"
 #include "shell/TfrmMain.h"
 #include "support/OpenCounter.h"
+#include "support/TestKit.h"
 #include "unit/discovery/DiscoveryFixture.h"
 
 using namespace keldrin;
@@ -27,15 +28,9 @@ class PortOpensTest : public QObject {
     std::unique_ptr<QTemporaryDir> folder;
 
   private slots:
-    void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
-    }
+    void init() { testkit::enterSandbox(seams, folder); }
     void cleanup() {
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
         useMap({});
     }
 

@@ -138,9 +138,7 @@ class TableEditingTest : public QObject {
         qputenv("KELDRIN_PORTS", mapDir.filePath("Keldrin.ports").toLocal8Bit());
     }
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         platform::setApplicationTitle(QStringLiteral("Keldrin"));
         w = std::make_unique<TfrmMain>(QStringList{"keldrin"});
         w->show();
@@ -151,9 +149,7 @@ class TableEditingTest : public QObject {
     void cleanup() {
         if (w && w->SioComPort1->IsOpen()) w->SioComPort1->Close();
         w.reset();
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     void pickingATypeWritesItsExplanation_data() {

@@ -59,18 +59,14 @@ class ProductionTest : public QObject {
 
   private slots:
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         platform::setApplicationTitle(QStringLiteral("Keldrin"));
         mapFile = folder->filePath("Keldrin.ports");
         qputenv("KELDRIN_PORTS", mapFile.toLocal8Bit());
     }
     void cleanup() {
         w.reset();
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     void openedWorksFromTheFirstPressAfterAPick() {

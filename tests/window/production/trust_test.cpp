@@ -103,17 +103,13 @@ class TrustTest : public QObject {
 
   private slots:
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         platform::setApplicationTitle(QStringLiteral("Keldrin"));
         qputenv("KELDRIN_PORTS", folder->filePath("Keldrin.ports").toLocal8Bit());
     }
     void cleanup() {
         w.reset();
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     // A passing run, then "Program" on a port another program holds: the summary reads the

@@ -131,9 +131,7 @@ class RunnerTest : public QObject {
         qputenv("KELDRIN_PORTS", mapDir.filePath("Keldrin.ports").toLocal8Bit());
     }
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         platform::setApplicationTitle(QStringLiteral("Keldrin"));
         w = std::make_unique<TfrmMain>(QStringList{"keldrin"});
         w->SpinEdit_DelayOnSent->setValue(0);
@@ -144,9 +142,7 @@ class RunnerTest : public QObject {
         if (sim) sim->stop();
         sim.reset();
         w.reset();
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     void theSampleProjectProgramsTheBoard() {

@@ -24,6 +24,7 @@
 #include "shell/Application.h"
 #include "shell/FormSettings.h"
 #include "shell/TfrmMain.h"
+#include "support/TestKit.h"
 #include "terminal/CommunicationPage.h"
 #include "tools/CalcEdit.h"
 #include "tools/CalculationsPage.h"
@@ -98,16 +99,8 @@ class SettingsWindowTest : public QObject {
     }
 
   private slots:
-    void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
-    }
-    void cleanup() {
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
-    }
+    void init() { testkit::enterSandbox(seams, folder); }
+    void cleanup() { testkit::leaveSandbox(seams, folder); }
 
     void columnWidthsSurviveARestartAndOneDragWritesAllEight() {
         {
@@ -162,7 +155,7 @@ class SettingsWindowTest : public QObject {
     void placementComesBackOnTheSameScreenOnly() {
         {
             auto w = makeWindow();
-            w->setGeometry(40, 50, 900, 600);
+            w->setGeometry(40, 50, 700, 500);
             w->close();
         }
         auto s = stored();
@@ -170,12 +163,12 @@ class SettingsWindowTest : public QObject {
         const QSize screen = QGuiApplication::primaryScreen()->size();
         const QString suffix = QStringLiteral("(%1x%2)").arg(screen.width()).arg(screen.height());
         QCOMPARE(s->readText(QStringLiteral("-----\\NormPos") + suffix),
-                 QStringLiteral("40,50,940,650"));
-        QCOMPARE(s->readText(QStringLiteral("-----\\NormPos")), QStringLiteral("40,50,940,650"));
+                 QStringLiteral("40,50,740,550"));
+        QCOMPARE(s->readText(QStringLiteral("-----\\NormPos")), QStringLiteral("40,50,740,550"));
         QCOMPARE(s->readInteger(QStringLiteral("-----\\PixelsPerInch"), 0), screenPpi());
         {
             auto w = makeWindow();
-            QCOMPARE(w->geometry(), QRect(40, 50, 900, 600));
+            QCOMPARE(w->geometry(), QRect(40, 50, 700, 500));
         }
         // Another pixels-per-inch value: the window comes up centred, the properties still apply.
         const QRect centre = design().geometry;
@@ -186,6 +179,55 @@ class SettingsWindowTest : public QObject {
         auto w = makeWindow();
         QCOMPARE(w->geometry(), centre);
         QVERIFY(w->CheckBoxBeepOnSend->isChecked());
+    }
+
+    // A placement made for another screen layout (a run without a display, a monitor since
+    // unplugged) is moved onto the screen as far as the window fits; its size stays.
+    void aPlacementOffTheScreenIsMovedOntoIt() {
+        const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+        // Where the window's frame must end up; it is moved no further than that.
+        enum Where { Stays, AtLeftEdge, AtBottomRight, AtTopLeft };
+        const struct {
+            QRect stored;
+            Where where;
+        } cases[] = {
+            {QRect(a.left() + 40, a.top() + 50, 700, 500), Stays},
+            {QRect(a.left() - 52, a.top() + 94, 700, 500), AtLeftEdge},
+            {QRect(a.right() + 2000, a.bottom() + 2000, 700, 500), AtBottomRight},
+            // Wider and taller than the screen: its top-left corner is what stays reachable.
+            {QRect(a.left() - 52, a.top() - 10, a.width() + 56, a.height() + 9), AtTopLeft},
+        };
+        for (const auto& c : cases) {
+            const QRect& r = c.stored;
+            put("<-----><FormVersion>1</FormVersion><PixelsPerInch>" +
+                QByteArray::number(screenPpi()) + "</PixelsPerInch><NormPos>" +
+                QStringLiteral("%1,%2,%3,%4")
+                    .arg(r.left())
+                    .arg(r.top())
+                    .arg(r.left() + r.width())
+                    .arg(r.top() + r.height())
+                    .toLatin1() +
+                "</NormPos></----->\r\n");
+            auto w = makeWindow();
+            const QRect frame = w->frameGeometry();
+            QCOMPARE(w->geometry().size(), r.size());
+            switch (c.where) {
+                case Stays:
+                    QCOMPARE(w->geometry(), r);
+                    break;
+                case AtLeftEdge:
+                    QCOMPARE(frame.left(), a.left());
+                    QCOMPARE(w->geometry().top(), r.top());
+                    break;
+                case AtBottomRight:
+                    QCOMPARE(frame.bottomRight(), a.bottomRight());
+                    break;
+                case AtTopLeft:
+                    QCOMPARE(frame.topLeft(), a.topLeft());
+                    break;
+            }
+            if (c.where != AtTopLeft) QVERIFY(a.contains(frame));
+        }
     }
 
     void checkBoxesReadEveryFormOfBoolean() {

@@ -21,6 +21,7 @@
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmMain.h"
 #include "support/ElfNote.h"
+#include "support/TestKit.h"
 #include "widgets/WaveAnimator.h"
 
 using namespace keldrin;
@@ -68,9 +69,7 @@ class HelpMenuTest : public QObject {
 
   private slots:
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         program = folder->filePath("keldrin");
         platform::setProgramPath(program);
         w = std::make_unique<TfrmMain>(QStringList{"keldrin"});
@@ -79,9 +78,7 @@ class HelpMenuTest : public QObject {
     void cleanup() {
         w.reset();
         platform::setProgramPath(QString());
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     void aboutPlaysTwoTonesThenShowsTheVersionOfTheProgramFile() {

@@ -33,6 +33,7 @@ extern "C" {
 #include "shell/ErrorLog.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmMain.h"
+#include "support/TestKit.h"
 #include "widgets/BalloonHint.h"
 #include "widgets/BlinkingLabel.h"
 #include "widgets/StatusPanels.h"
@@ -122,16 +123,8 @@ class MainWindowTest : public QObject {
     }
 
   private slots:
-    void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
-    }
-    void cleanup() {
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
-    }
+    void init() { testkit::enterSandbox(seams, folder); }
+    void cleanup() { testkit::leaveSandbox(seams, folder); }
 
     void startsInDefaultModeWithTheDesignTexts() {
         auto w = makeWindow();

@@ -5,8 +5,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -23,10 +23,10 @@
 #include "tools/CalculationsPage.h"
 #include "tools/HexEditorPage.h"
 #include "tools/NumberBaseEdit.h"
+#include "widgets/AppIcon.h"
 #include "widgets/ByteLinesView.h"
 #include "widgets/HexView.h"
 #include "widgets/RadioGroup.h"
-#include "widgets/AppIcon.h"
 
 using namespace keldrin;
 

@@ -109,9 +109,7 @@ class TerminalTest : public QObject {
 
   private slots:
     void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
+        testkit::enterSandbox(seams, folder);
         platform::setApplicationTitle(QStringLiteral("Keldrin"));
         pty = std::make_unique<PtyPair>();
         QVERIFY(!pty->path.empty());
@@ -131,9 +129,7 @@ class TerminalTest : public QObject {
     void cleanup() {
         w.reset();
         pty.reset();
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
+        testkit::leaveSandbox(seams, folder);
     }
 
     void escapesAndTrimmingPutTheRightBytesOnTheWire() {

@@ -13,6 +13,7 @@
 #include "shell/Application.h"
 #include "shell/ErrorLog.h"
 #include "shell/TfrmMain.h"
+#include "support/TestKit.h"
 #include "tools/CalcEdit.h"
 #include "tools/CalculationsPage.h"
 #include "tools/HexEditorPage.h"
@@ -30,16 +31,8 @@ class ToolPagesInWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> folder;
 
   private slots:
-    void init() {
-        seams = std::make_unique<platform::FakeSeams>();
-        folder = std::make_unique<QTemporaryDir>();
-        platform::setProgramFolder(folder->path());
-    }
-    void cleanup() {
-        platform::setProgramFolder(QString());
-        seams.reset();
-        folder.reset();
-    }
+    void init() { testkit::enterSandbox(seams, folder); }
+    void cleanup() { testkit::leaveSandbox(seams, folder); }
 
     void thePagesSitOnTheirTabsUnderTheirNames() {
         TfrmMain w({QStringLiteral("keldrin")});
