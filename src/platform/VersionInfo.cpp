@@ -27,7 +27,8 @@ bool readAt(QFile& f, qint64 offset, T* out) {
 
 std::uint32_t word(const QByteArray& b, qint64 at) {
     std::uint32_t v;
-    std::memcpy(&v, b.constData() + at, sizeof v);
+    const QByteArrayView bytes = QByteArrayView(b).sliced(at, sizeof v);
+    std::memcpy(&v, bytes.data(), sizeof v);
     return v;
 }
 

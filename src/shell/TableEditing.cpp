@@ -47,7 +47,12 @@ bool isFileType(const QString& type) {
 }  // namespace
 
 TableEditing::TableEditing(TableEditingLinks links, QObject* parent)
-    : QObject(parent), l_(std::move(links)), grid_(l_.table->grid()) {
+    : QObject(parent),
+      l_(std::move(links)),
+      grid_(l_.table->grid()),
+      fileLine_(l_.JvFilenameEdit1->lineEdit()),
+      gridViewport_(grid_->viewport()),
+      headerViewport_(grid_->horizontalHeader()->viewport()) {
     grid_->setItemDelegate(new CommandCellDelegate(this, l_.table, grid_));
 
     l_.cmbxFile->setEditable(false);
@@ -59,7 +64,7 @@ TableEditing::TableEditing(TableEditingLinks links, QObject* parent)
     l_.JvFilenameEdit1->DialogTitle = kBrowseTitle;
     l_.JvFilenameEdit1->Filter = kBrowseFilter;
     l_.JvFilenameEdit1->hide();
-    l_.JvFilenameEdit1->lineEdit()->installEventFilter(this);
+    fileLine_->installEventFilter(this);
 
     // The grid has a current cell from the start, though the user never chose one: taking the
     // focus by Tab then selects nothing, and nothing is selected until the user does it.
@@ -70,8 +75,8 @@ TableEditing::TableEditing(TableEditingLinks links, QObject* parent)
 
     grid_->viewport()->setMouseTracking(true);
     grid_->horizontalHeader()->viewport()->setMouseTracking(true);
-    grid_->viewport()->installEventFilter(this);
-    grid_->horizontalHeader()->viewport()->installEventFilter(this);
+    gridViewport_->installEventFilter(this);
+    headerViewport_->installEventFilter(this);
     grid_->installEventFilter(this);
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
 
@@ -254,8 +259,7 @@ void TableEditing::SpeedButton_ResizeClick() {
 }
 
 bool TableEditing::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == l_.cmbxFile || watched == l_.JvFilenameEdit1->lineEdit()) &&
-        event->type() == QEvent::KeyPress) {
+    if ((watched == l_.cmbxFile || watched == fileLine_) && event->type() == QEvent::KeyPress) {
         // Tab leaves the editor for the grid, which then moves on as it does for its own editor;
         // left to the grid alone, it would move the current cell under the open editor.
         auto* key = static_cast<QKeyEvent*>(event);
@@ -273,7 +277,7 @@ bool TableEditing::eventFilter(QObject* watched, QEvent* event) {
             guarded("cmbxFileExit", [this] { cmbxFileExit(); });
         return false;
     }
-    if (watched == grid_->viewport()) {
+    if (watched == gridViewport_) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonDblClick:
@@ -298,7 +302,7 @@ bool TableEditing::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == grid_->horizontalHeader()->viewport() && event->type() == QEvent::MouseMove) {
+    if (watched == headerViewport_ && event->type() == QEvent::MouseMove) {
         const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
         guarded("StringGrid1MouseMove", [&] {
             StringGrid1MouseMove(grid_->horizontalHeader()->logicalIndexAt(pos.x()), 0);

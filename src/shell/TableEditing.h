@@ -86,6 +86,11 @@ class TableEditing : public QObject {
 
     TableEditingLinks l_;
     QTableWidget* grid_;
+    // The objects watched, remembered as they are installed: the window's teardown still sends
+    // their events here while their owners are half destroyed, when no call may reach those.
+    QObject* fileLine_;
+    QObject* gridViewport_;
+    QObject* headerViewport_;
     QString hint_;
     bool quiet_ = false;  // the program, not the user, moves the current cell
 };

@@ -13,12 +13,25 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
 devsim_pid=
 cleanup() {
+  local status=$?
   if [ -n "$devsim_pid" ]; then kill "$devsim_pid" 2>/dev/null || true; wait "$devsim_pid" 2>/dev/null || true; fi
+  if compgen -G "$work/sanitizer/report.*" >/dev/null; then
+    cat "$work"/sanitizer/report.* >&2
+    echo "FAIL: sanitizer reports of the installed programs (above)" >&2
+    status=1
+  fi
   chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
+  exit "$status"
 }
 trap cleanup EXIT
 chmod 755 "$work"
+# In a sanitized build (KELDRIN_ASAN) the programs' reports go to files, checked at the end:
+# on standard error they could be lost among what this script reads or throws away.
+mkdir -m 1777 "$work/sanitizer"
+for var in ASAN_OPTIONS UBSAN_OPTIONS; do
+  export "$var=${!var:+${!var}:}log_path=$work/sanitizer/report"
+done
 
 root="$work/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >"$work/install.log"

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/ChildReports.h"
+
 namespace simtest {
 
 namespace {
@@ -46,7 +48,10 @@ int waitChild(int pid, Clock::time_point deadline) {
     for (;;) {
         int status = 0;
         const int r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1 - WTERMSIG(status);
+        if (r == pid) {
+            keldrin::testkit::checkChildReport(pid);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1 - WTERMSIG(status);
+        }
         if (r < 0) return -1;
         if (Clock::now() >= deadline) return -1000;
         std::this_thread::sleep_for(Ms(5));
@@ -60,6 +65,7 @@ int spawn(const std::string& program, const std::vector<std::string>& args,
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    const auto reports = keldrin::testkit::childSanitizerEnv();
     const int parent = ::getpid();
     const int pid = ::fork();
     if (pid != 0) return pid;
@@ -68,6 +74,7 @@ int spawn(const std::string& program, const std::vector<std::string>& args,
     if (::getppid() != parent) ::_exit(127);
     ::dup2(outFd, 1);
     if (errFd >= 0) ::dup2(errFd, 2);
+    for (const auto& [k, v] : reports) ::setenv(k.c_str(), v.c_str(), 1);
     for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);

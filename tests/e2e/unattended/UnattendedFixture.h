@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "SimClient.h"
+#include "support/ChildReports.h"
 #include "support/TestKit.h"
 
 namespace {
@@ -107,11 +108,13 @@ class Unattended : public ::testing::Test {
     void spawn(Child& c, const std::vector<std::string>& args, int uid = -1) {
         int err[2];
         ASSERT_EQ(pipe(err), 0);
+        const auto reports = keldrin::testkit::childSanitizerEnv();
         c.start = Clock::now();
         c.pid = fork();
         if (c.pid == 0) {
             dup2(err[1], 2);
             close(err[0]);
+            for (const auto& [k, v] : reports) setenv(k.c_str(), v.c_str(), 1);
             if (uid >= 0) {
                 const std::string home = dir.path().toStdString();
                 setenv("HOME", home.c_str(), 1);
@@ -149,6 +152,7 @@ class Unattended : public ::testing::Test {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        keldrin::testkit::checkChildReport(c.pid);
         c.reader.join();
         close(c.err);
         r.err = c.errText;
