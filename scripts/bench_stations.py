@@ -8,7 +8,9 @@ Each station is `keldrin <N> <project.cmd>` with its own keldrin-devsim on COM N
 File row of `lines` Intel HEX records (2000 by default, plus the end record) with no delay
 after lines. Printed: lines per second over all stations, and the processor time of the
 Keldrin processes per line, net of start-up (a run of a one-line file measures that), and
-the processor time of the devices. The minimal loop sends the same records over the same
+the processor time of the devices. Each run also has a fixed wall time whatever its length
+(start-up, the pauses of the File row and of the end melody, shutdown): the rate net of a
+one-line run of as many stations is printed too. The minimal loop sends the same records over the same
 kind of pseudo-terminal and device, from one process per station.
 """
 import os
@@ -153,12 +155,18 @@ def main():
         _, startup, _ = run_stations(folder, program, tiny, 1)
         print(f"start-up and end of one unattended run (1-line file): {startup:.2f} s CPU")
         for count in sorted({1, STATIONS}):
+            # What a run costs whatever its length: start-up, the File row's and the end
+            # melody's fixed pauses, shutdown; a 1-line run of as many stations measures it.
+            fixed, _, _ = run_stations(folder, program, tiny, count)
             wall, cpu, dev = run_stations(folder, program, project, count)
             lines = n * count
             net = cpu - count * startup
             print(f"{count} station(s): {lines} lines in {wall:.2f} s = {lines / wall:.0f} lines/s; "
                   f"Keldrin {cpu:.2f} s CPU, net of start-up {net * 1e6 / lines:.0f} us a line; "
                   f"devices {dev:.2f} s CPU")
+            if wall > fixed:
+                print(f"  a 1-line run of {count} station(s) takes {fixed:.2f} s; net of that: "
+                      f"{lines / (wall - fixed):.0f} lines/s")
             wall, cpu = run_minimal(folder, records, count)
             print(f"{count} minimal loop(s): {lines} lines in {wall:.2f} s = {lines / wall:.0f} "
                   f"lines/s, {cpu * 1e6 / lines:.0f} us CPU a line")
