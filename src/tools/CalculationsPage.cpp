@@ -15,6 +15,7 @@
 #include "tools/CalcEdit.h"
 #include "tools/Converters.h"
 #include "tools/NumberBaseEdit.h"
+#include "tools/PageBody.h"
 #include "widgets/RadioGroup.h"
 
 namespace keldrin {
@@ -70,14 +71,7 @@ RadioGroup* baseChoice(QWidget* parent, const char* name) {
 }  // namespace
 
 CalculationsPage::CalculationsPage(QWidget* sheet) : QObject(sheet) {
-    auto* page = named(new QWidget(sheet), "CalculationsPageBody");
-    if (sheet->layout()) {
-        sheet->layout()->addWidget(page);
-    } else {
-        auto* sheetLayout = new QVBoxLayout(sheet);
-        sheetLayout->setContentsMargins(0, 0, 0, 0);
-        sheetLayout->addWidget(page);
-    }
+    QWidget* page = AddPageBody(sheet, QStringLiteral("CalculationsPageBody"));
 
     MemoHEXA = memo(page, "MemoHEXA");
     MemoASCII = memo(page, "MemoASCII");

@@ -11,6 +11,7 @@
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "tools/FileAccess.h"
+#include "tools/PageBody.h"
 #include "widgets/HexView.h"
 
 namespace keldrin {
@@ -29,15 +30,7 @@ namespace {
 
 HexEditorPage::HexEditorPage(QWidget* sheet, HexEditorLinks links)
     : QObject(sheet), links_(std::move(links)) {
-    auto* page = new QWidget(sheet);
-    page->setObjectName(QStringLiteral("HexEditorPageBody"));
-    if (sheet->layout()) {
-        sheet->layout()->addWidget(page);
-    } else {
-        auto* sheetLayout = new QVBoxLayout(sheet);
-        sheetLayout->setContentsMargins(0, 0, 0, 0);
-        sheetLayout->addWidget(page);
-    }
+    QWidget* page = AddPageBody(sheet, QStringLiteral("HexEditorPageBody"));
     MPHexEditorEx1 = new HexView(page);
     MPHexEditorEx1->setObjectName(QStringLiteral("MPHexEditorEx1"));
     btnOpenHex = new QPushButton(QStringLiteral("Open File"), page);

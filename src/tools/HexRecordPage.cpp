@@ -19,6 +19,7 @@
 #include "platform/Guard.h"
 #include "platform/Seams.h"
 #include "tools/HexRecord.h"
+#include "tools/PageBody.h"
 
 namespace keldrin {
 
@@ -98,15 +99,7 @@ HexRecordPage::HexRecordPage(QWidget* sheet) : QObject(sheet), dataPairs_(kIniti
 void HexRecordPage::createControls(QWidget* sheet) {
     // The fields live in a frame of their own, so that the page also fits a sheet that already
     // has a layout.
-    auto* page = new QWidget(sheet);
-    page->setObjectName(QStringLiteral("HexRecordPageBody"));
-    if (sheet->layout()) {
-        sheet->layout()->addWidget(page);
-    } else {
-        auto* sheetLayout = new QVBoxLayout(sheet);
-        sheetLayout->setContentsMargins(0, 0, 0, 0);
-        sheetLayout->addWidget(page);
-    }
+    QWidget* page = AddPageBody(sheet, QStringLiteral("HexRecordPageBody"));
 
     JvLabel3 = heading(page, "JvLabel3", "Byte count");
     JvLabel4 = heading(page, "JvLabel4", "Address");
